@@ -1,0 +1,245 @@
+#include "support/test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace vxtest
+{
+
+namespace
+{
+
+LONG g_nUnique = 0;
+
+std::string UniqueSuffix()
+{
+    char szSuffix[64];
+    std::snprintf(szSuffix, sizeof(szSuffix), "%lu_%ld_%lu", GetCurrentProcessId(),
+                  static_cast<long>(InterlockedIncrement(&g_nUnique)), GetTickCount());
+    return szSuffix;
+}
+
+// A full environment block: this process's variables with the overrides applied.
+std::vector<char> EnvironmentBlock(const std::map<std::string, std::string>& overrides)
+{
+    std::map<std::string, std::string> variables;
+    LPCH pBlock = GetEnvironmentStringsA();
+    for (const char* p = pBlock; p && *p; p += std::strlen(p) + 1)
+    {
+        const char* pEquals = std::strchr(p + 1, '=');  // "=C:=C:\" entries start with '='
+        if (!pEquals) continue;
+        variables[std::string(p, pEquals - p)] = pEquals + 1;
+    }
+    if (pBlock) FreeEnvironmentStringsA(pBlock);
+    for (const auto& item : overrides)
+    {
+        for (auto it = variables.begin(); it != variables.end();)
+        {
+            if (lstrcmpiA(it->first.c_str(), item.first.c_str()) == 0)
+                it = variables.erase(it);
+            else
+                ++it;
+        }
+        if (!item.second.empty()) variables[item.first] = item.second;
+    }
+    std::vector<char> block;
+    for (const auto& item : variables)
+    {
+        const std::string sEntry = item.first + "=" + item.second;
+        block.insert(block.end(), sEntry.begin(), sEntry.end());
+        block.push_back('\0');
+    }
+    block.push_back('\0');
+    return block;
+}
+
+}  // namespace
+
+std::string WinPathFromUnix(const std::string& sUnixPath)
+{
+    std::string s = "Z:" + sUnixPath;
+    for (char& c : s)
+    {
+        if (c == '/') c = '\\';
+    }
+    return s;
+}
+
+std::string Env(const char* pszName)
+{
+    char szValue[4096];
+    DWORD cch = GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
+    if (cch == 0 || cch >= sizeof(szValue)) return std::string();
+    return std::string(szValue, cch);
+}
+
+std::string PdiExePath() { return WinPathFromUnix(Env("VX_PDI_EXE")); }
+std::string SourceDir() { return WinPathFromUnix(Env("VX_SOURCE_DIR")); }
+std::string WineRelease() { return Env("VX_WINE_RELEASE"); }
+bool Is64BitPrefix() { return Env("VX_WINE_ARCH") == "win64"; }
+
+ScratchDir::ScratchDir(const char* pszTag)
+{
+    char szTemp[MAX_PATH + 1] = "";
+    GetTempPathA(MAX_PATH, szTemp);
+    m_sPath = std::string(szTemp) + pszTag + "_" + UniqueSuffix();
+    CreateDirectoryA(m_sPath.c_str(), NULL);
+}
+
+ScratchDir::~ScratchDir() { RemoveTree(m_sPath); }
+
+void RemoveTree(const std::string& sPath)
+{
+    WIN32_FIND_DATAA tFind;
+    HANDLE hFind = FindFirstFileA((sPath + "\\*").c_str(), &tFind);
+    if (hFind != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::string sName = tFind.cFileName;
+            if (sName == "." || sName == "..") continue;
+            const std::string sChild = sPath + "\\" + sName;
+            if (tFind.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            {
+                RemoveTree(sChild);
+            }
+            else
+            {
+                SetFileAttributesA(sChild.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(sChild.c_str());
+            }
+        } while (FindNextFileA(hFind, &tFind));
+        FindClose(hFind);
+    }
+    RemoveDirectoryA(sPath.c_str());
+}
+
+bool WriteFileBytes(const std::string& sPath, const std::string& sBytes)
+{
+    HANDLE hFile = CreateFileA(sPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    DWORD dwWritten = 0;
+    BOOL fOk = sBytes.empty() || WriteFile(hFile, sBytes.data(), static_cast<DWORD>(sBytes.size()), &dwWritten, NULL);
+    CloseHandle(hFile);
+    return fOk && dwWritten == sBytes.size();
+}
+
+bool ReadFileBytes(const std::string& sPath, std::string* psBytes)
+{
+    HANDLE hFile = CreateFileA(sPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                               0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    psBytes->clear();
+    char buffer[65536];
+    DWORD dwRead = 0;
+    while (ReadFile(hFile, buffer, sizeof(buffer), &dwRead, NULL) && dwRead > 0) psBytes->append(buffer, dwRead);
+    CloseHandle(hFile);
+    return true;
+}
+
+std::vector<std::string> ReadLines(const std::string& sPath)
+{
+    std::string sBytes;
+    std::vector<std::string> lines;
+    if (!ReadFileBytes(sPath, &sBytes)) return lines;
+    size_t iStart = 0;
+    while (iStart < sBytes.size())
+    {
+        size_t iEnd = sBytes.find('\n', iStart);
+        if (iEnd == std::string::npos) iEnd = sBytes.size();
+        std::string sLine = sBytes.substr(iStart, iEnd - iStart);
+        if (!sLine.empty() && sLine[sLine.size() - 1] == '\r') sLine.erase(sLine.size() - 1);
+        lines.push_back(sLine);
+        iStart = iEnd + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> ListFiles(const std::string& sPattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA tFind;
+    HANDLE hFind = FindFirstFileA(sPattern.c_str(), &tFind);
+    if (hFind == INVALID_HANDLE_VALUE) return names;
+    do
+    {
+        if (!(tFind.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(tFind.cFileName);
+    } while (FindNextFileA(hFind, &tFind));
+    FindClose(hFind);
+    return names;
+}
+
+ProcessResult RunProcess(const std::string& sCommandLine, const std::map<std::string, std::string>& environment,
+                         DWORD dwTimeoutMs)
+{
+    ProcessResult result;
+    std::vector<char> commandLine(sCommandLine.begin(), sCommandLine.end());
+    commandLine.push_back('\0');
+    std::vector<char> block = EnvironmentBlock(environment);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(NULL, commandLine.data(), NULL, NULL, FALSE, 0, block.data(), NULL, &si, &pi)) return result;
+    result.fStarted = true;
+    CloseHandle(pi.hThread);
+    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0)
+    {
+        result.fFinished = true;
+        GetExitCodeProcess(pi.hProcess, &result.dwExitCode);
+    }
+    else
+    {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hProcess);
+    return result;
+}
+
+void SetWineVersionFor(const std::string& sExeName, const std::string& sRelease)
+{
+    const std::string sKey = "Software\\Wine\\AppDefaults\\" + sExeName;
+    if (sRelease.empty())
+    {
+        HKEY hKey = NULL;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, sKey.c_str(), 0, KEY_SET_VALUE, &hKey) == ERROR_SUCCESS)
+        {
+            RegDeleteValueA(hKey, "Version");
+            RegCloseKey(hKey);
+        }
+        return;
+    }
+    HKEY hKey = NULL;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, sKey.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &hKey, NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(sRelease.c_str()),
+                   static_cast<DWORD>(sRelease.size() + 1));
+    RegCloseKey(hKey);
+}
+
+HklmRedirect::HklmRedirect() : m_hKey(NULL)
+{
+    m_sKeyPath = "Software\\VxTests\\hklm_" + UniqueSuffix();
+    RegCreateKeyExA(HKEY_CURRENT_USER, m_sKeyPath.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_hKey, NULL);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_hKey);
+}
+
+HklmRedirect::~HklmRedirect()
+{
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, NULL);
+    if (m_hKey) RegCloseKey(m_hKey);
+    DeleteKeyTree(HKEY_CURRENT_USER, m_sKeyPath);
+}
+
+void DeleteKeyTree(HKEY hRoot, const std::string& sPath)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(hRoot, sPath.c_str(), 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS) return;
+    char szName[512];
+    while (RegEnumKeyA(hKey, 0, szName, sizeof(szName)) == ERROR_SUCCESS) DeleteKeyTree(hKey, szName);
+    RegCloseKey(hKey);
+    RegDeleteKeyA(hRoot, sPath.c_str());
+}
+
+}  // namespace vxtest

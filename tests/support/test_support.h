@@ -1,0 +1,83 @@
+// Shared helpers of the test programs: paths, scratch folders and keys, child processes.
+#ifndef TESTS_SUPPORT_TEST_SUPPORT_H
+#define TESTS_SUPPORT_TEST_SUPPORT_H
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vxtest
+{
+
+// "/a/b" -> "Z:\a\b": the Linux root is drive Z: under Wine.
+std::string WinPathFromUnix(const std::string& sUnixPath);
+// A variable of the test's environment, empty when unset.
+std::string Env(const char* pszName);
+// The PDI built beside the tests, as a Windows path.
+std::string PdiExePath();
+// The source tree, as a Windows path, without a trailing backslash.
+std::string SourceDir();
+// The Windows release this test program was started as ("" for the prefix default).
+std::string WineRelease();
+bool Is64BitPrefix();
+
+// A folder of its own under the temporary folder, removed with all it holds.
+class ScratchDir
+{
+public:
+    explicit ScratchDir(const char* pszTag = "vxt");
+    ~ScratchDir();
+    const std::string& Path() const { return m_sPath; }  // no trailing backslash
+    std::string File(const std::string& sName) const { return m_sPath + "\\" + sName; }
+
+private:
+    ScratchDir(const ScratchDir&);
+    ScratchDir& operator=(const ScratchDir&);
+    std::string m_sPath;
+};
+
+void RemoveTree(const std::string& sPath);
+bool WriteFileBytes(const std::string& sPath, const std::string& sBytes);
+bool ReadFileBytes(const std::string& sPath, std::string* psBytes);
+std::vector<std::string> ReadLines(const std::string& sPath);  // CR/LF cut, last empty line dropped
+std::vector<std::string> ListFiles(const std::string& sPattern);  // names only
+
+struct ProcessResult
+{
+    bool fStarted = false;
+    bool fFinished = false;  // false: still running when the wait ended (then it was terminated)
+    DWORD dwExitCode = 0;
+};
+
+// Starts sCommandLine with the test's environment plus the given overrides (an empty value
+// removes the variable) and waits up to dwTimeoutMs.
+ProcessResult RunProcess(const std::string& sCommandLine, const std::map<std::string, std::string>& environment,
+                         DWORD dwTimeoutMs = 60000);
+
+// Makes Wine report the given release ("win98", "nt40", ...) to programs named sExeName
+// started from now on; an empty release removes the setting.
+void SetWineVersionFor(const std::string& sExeName, const std::string& sRelease);
+
+// Redirects HKEY_LOCAL_MACHINE of this process into a scratch key for the object's life.
+class HklmRedirect
+{
+public:
+    HklmRedirect();
+    ~HklmRedirect();
+    HKEY Key() const { return m_hKey; }
+
+private:
+    HklmRedirect(const HklmRedirect&);
+    HklmRedirect& operator=(const HklmRedirect&);
+    std::string m_sKeyPath;
+    HKEY m_hKey;
+};
+
+// Deletes a key of a real root with everything below it; quiet when it is missing.
+void DeleteKeyTree(HKEY hRoot, const std::string& sPath);
+
+}  // namespace vxtest
+
+#endif
