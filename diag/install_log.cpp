@@ -54,7 +54,7 @@ bool DirectoryEntryExists(const CVxCiString& sPath)
 CVxCiString FileNamePart(const CVxCiString& sPath)
 {
     const size_t iSlash = sPath.rfind('\\');
-    return iSlash == CVxCiString::npos ? sPath : sPath.substr(iSlash + 1);
+    return iSlash == CVxCiString::npos ? sPath : CVxCiString(sPath.substr(iSlash + 1));
 }
 
 CVxCiString DirectoryPart(const CVxCiString& sPath)
@@ -248,7 +248,7 @@ bool CInstallLog::OpenFile()
             const CVxCiString sBase = sFileName.substr(0, sFileName.size() - sExtension.size());
             const int n = ChooseLogNumber(sDirectory, sBase, sExtension);
             if (n < 0) return false;
-            const CVxCiString sBareBase = EndsInTwoDigits(sBase) ? sBase.substr(0, sBase.size() - 2) : sBase;
+            const CVxCiString sBareBase = EndsInTwoDigits(sBase) ? CVxCiString(sBase.substr(0, sBase.size() - 2)) : sBase;
             sPath = NumberedPath(sDirectory, sBareBase, n, sExtension);
             if (!fAppend && GetFileAttributesA(sPath.c_str()) == INVALID_FILE_ATTRIBUTES) dwDisposition = CREATE_NEW;
         }

@@ -2,9 +2,12 @@
 #ifndef INFRASTRUCTURE_CI_STRING_H
 #define INFRASTRUCTURE_CI_STRING_H
 
+#include <windows.h>
+
 #include <cctype>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Characters compare after the C library's upper-case conversion, so ordering and search
@@ -39,7 +42,23 @@ struct CVxCiCharTraits : public std::char_traits<char>
     }
 };
 
-typedef std::basic_string<char, CVxCiCharTraits> CVxCiString;
+typedef std::basic_string<char, CVxCiCharTraits> CVxCiStringBase;
+
+// The case-insensitive string. It is a std::basic_string in all but its traits, plus the
+// localized-string loaders, which fill the string itself.
+class CVxCiString : public CVxCiStringBase
+{
+public:
+    using CVxCiStringBase::CVxCiStringBase;
+    CVxCiString() {}
+    CVxCiString(const CVxCiStringBase& s) : CVxCiStringBase(s) {}
+    CVxCiString(CVxCiStringBase&& s) : CVxCiStringBase(std::move(s)) {}
+
+    // String uId of hModule's string table (null: the program's own file) in language wLangId.
+    BOOL LoadLocalizedString(HMODULE hModule, UINT uId, WORD wLangId);
+    // The same in the language the language map names pszLanguageName (null: the user's).
+    BOOL LoadLocalizedString(HMODULE hModule, UINT uId, const char* pszLanguageName);
+};
 
 // An ordered list of case-insensitive strings (model names, data files, INF files, languages).
 typedef std::vector<CVxCiString> CVxCiStringList;
