@@ -1,6 +1,10 @@
 # Which test program runs as which Windows release, prefix and locale.
 # Releases seen on Wine: win95 win98 winme nt40 win2k winxp winxp64 win2003 vista.
 
-vx_wine_test(NAME install_log EXE test_install_log SERIAL)
+vx_wine_test(NAME install_log EXE test_install_log SERIAL)  # uses C:\TEMP
 vx_wine_test(NAME glue_utils EXE test_glue_utils)
+foreach(release win95 win98 winme nt40 win2k winxp win2003 vista)
+  vx_wine_test(NAME glue_utils_${release} EXE test_glue_utils RELEASE ${release} ARGS --gtest_filter=GetOsType.*)
+endforeach()
 vx_wine_test(NAME pdi_entry EXE test_pdi_entry SERIAL)
+vx_wine_test(NAME pdi_entry_ja EXE test_pdi_entry LOCALE ja_JP.UTF-8 SERIAL ARGS --gtest_filter=*CodePage932*)
