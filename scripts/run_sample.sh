@@ -9,8 +9,8 @@ arch=$(vx_test_arch)
 VX_TARGETS=vxfpdi14 vx_build i686 >/dev/null
 if [ "$arch" != i686 ]; then
     echo "run_sample.sh: this kernel cannot run 32-bit programs; running the 64-bit build of the PDI."
-    VX_TARGETS=vxfpdi14 vx_build "$arch" >/dev/null
 fi
+VX_TARGETS="sample_medium vxglue_sim" vx_build "$arch" >/dev/null
 loader=$(vx_wine_loader "$arch")
 export WINEPREFIX="$root/build/$arch/sample-prefix" WINEDEBUG=-all WINELOADER=$loader
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -20,16 +20,22 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
 fi
 
-logs="$WINEPREFIX/drive_c/users/$(id -un)/Temp"
-mkdir -p "$logs"
-cmdline='-printerdriver=Quorvane Model 1234 Series -product=Model 1234 -port=USB001'
-echo "run_sample.sh: vxfpdi14.exe $cmdline"
+medium="$root/build/$arch/sample/medium"
+medium_win="Z:$(echo "$medium" | tr / '\\')"
+runs="$WINEPREFIX/drive_c/users/$(id -un)/Temp/vxmedium_runs.log"
+rm -f "$runs"
+echo "run_sample.sh: the rehearsal Glue installs a printer and starts the PDI from $medium"
 set +e
-"$loader" "$root/build/$arch/vxfpdi14.exe" $cmdline </dev/null
+# No question box can be answered here: the sample runs without a display unless one is set.
+"$loader" "$root/build/$arch/tools/vxglue_sim.exe" "-medium=$medium_win" </dev/null
 code=$?
 set -e
 wineserver -w
-echo "run_sample.sh: exit code $code"
-log=$(ls -t "$logs"/vxvxdi*.log | head -n 1)
+echo "run_sample.sh: the Glue's exit code: $code"
+log=$(ls -t "$WINEPREFIX/drive_c/users/$(id -un)/Temp"/vxvxdi*.log | head -n 1)
 echo "run_sample.sh: install log $(basename "$log"):"
 cat "$log"
+if [ -f "$runs" ]; then
+    echo "run_sample.sh: programs the medium recorded:"
+    cat "$runs"
+fi

@@ -1,0 +1,62 @@
+// Stands in for the install medium's patches and product installer: it records that it ran,
+// with its command line, and exits. The record is one line appended to the file named by
+// VX_RECORD_FILE, else to "vxmedium_runs.log" in the temporary folder. VX_RECORD_EXIT_CODE
+// sets the exit code; VX_RECORD_SLEEP_MS keeps it running that long first (a patch that hangs).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+std::string Variable(const char* pszName)
+{
+    char szValue[MAX_PATH * 2] = "";
+    DWORD cch = GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
+    return (cch == 0 || cch >= sizeof(szValue)) ? std::string() : std::string(szValue, cch);
+}
+
+std::string RecordFile()
+{
+    std::string sFile = Variable("VX_RECORD_FILE");
+    if (!sFile.empty()) return sFile;
+    char szTemp[MAX_PATH + 1] = "";
+    GetTempPathA(MAX_PATH, szTemp);
+    return std::string(szTemp) + "vxmedium_runs.log";
+}
+
+// Appends one whole line; several recorders may run at once, so the file is locked meanwhile.
+void AppendLine(const std::string& sFile, const std::string& sLine)
+{
+    for (int iTry = 0; iTry < 200; ++iTry)
+    {
+        HANDLE hFile = CreateFileA(sFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS, 0, NULL);
+        if (hFile != INVALID_HANDLE_VALUE)
+        {
+            DWORD dwWritten = 0;
+            WriteFile(hFile, sLine.data(), static_cast<DWORD>(sLine.size()), &dwWritten, NULL);
+            CloseHandle(hFile);
+            return;
+        }
+        Sleep(10);
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    char szModule[MAX_PATH + 1] = "";
+    GetModuleFileNameA(NULL, szModule, MAX_PATH);
+    const char* pszName = std::strrchr(szModule, '\\');
+    pszName = pszName ? pszName + 1 : szModule;
+    AppendLine(RecordFile(), std::string("ran ") + pszName + " | " + GetCommandLineA() + "\r\n");
+
+    const std::string sSleep = Variable("VX_RECORD_SLEEP_MS");
+    if (!sSleep.empty()) Sleep(static_cast<DWORD>(std::strtoul(sSleep.c_str(), NULL, 10)));
+    const std::string sExit = Variable("VX_RECORD_EXIT_CODE");
+    return sExit.empty() ? 0 : std::atoi(sExit.c_str());
+}
