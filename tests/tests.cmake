@@ -9,3 +9,6 @@ endforeach()
 vx_wine_test(NAME pdi_entry EXE test_pdi_entry SERIAL)
 vx_wine_test(NAME pdi_entry_ja EXE test_pdi_entry LOCALE ja_JP.UTF-8 SERIAL ARGS --gtest_filter=*CodePage932*)
 vx_wine_test(NAME pdi_resources EXE test_pdi_resources)
+# The installer's event has a fixed name: these runs take the machine lock.
+vx_wine_test(NAME install_type EXE test_install_type SERIAL)
+vx_wine_test(NAME install_type_win98 EXE test_install_type RELEASE win98 SERIAL)

@@ -53,6 +53,7 @@ public:
     CVxCiString() {}
     CVxCiString(const CVxCiStringBase& s) : CVxCiStringBase(s) {}
     CVxCiString(CVxCiStringBase&& s) : CVxCiStringBase(std::move(s)) {}
+    CVxCiString(const std::string& s) : CVxCiStringBase(s.c_str(), s.size()) {}
 
     // String uId of hModule's string table (null: the program's own file) in language wLangId.
     BOOL LoadLocalizedString(HMODULE hModule, UINT uId, WORD wLangId);
