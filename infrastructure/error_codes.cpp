@@ -1,0 +1,128 @@
+#include "infrastructure/error_codes.h"
+
+const char* const g_aszErrorNames[ERR_NAME_COUNT] = {
+    "ERR_NOERROR",          "ERR_UNKNOWN",         "ERR_MEMORY",
+    "ERR_BADPARAMETER",     "ERR_INVALIDPOINTER",  "ERR_PRINTERNOTSUPPORTED",
+    "ERR_PORTNOTSUPPORTED", "ERR_CONNECTIONLOST",  "ERR_PRINTERNOTFOUND",
+    "ERR_BUFFEROVERFLOW",   "ERR_RESOURCEUNAVAILABLE", "ERR_TIMEOUT",
+    "ERR_READONLY",         "ERR_ACTIONNOTNOW",    "ERR_RESOURCENOTFOUND",
+    "ERR_MUTEX",            "ERR_COMMUNITYNAME",   "ERR_STLEXCEPTION",
+    "ERR_REMOVEPRINTER",    "ERR_ERRORNOTFOUND",   "ERR_ERRORMASKED"};
+
+namespace
+{
+
+const DWORD kFormatFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+const LANGID kNeutralDefault = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+const int kCaptionLength = MAX_PATH;
+
+// The system's message buffer, freed when the owner goes.
+class CSystemText
+{
+public:
+    explicit CSystemText(DWORD dwError) : m_pszText(NULL)
+    {
+        if (!Format(dwError, GetSystemDefaultLangID())) Format(dwError, kNeutralDefault);
+    }
+    ~CSystemText()
+    {
+        if (m_pszText) LocalFree(m_pszText);
+    }
+    const char* Get() const { return m_pszText; }
+
+private:
+    CSystemText(const CSystemText&);
+    CSystemText& operator=(const CSystemText&);
+
+    bool Format(DWORD dwError, LANGID wLangId)
+    {
+        return FormatMessageA(kFormatFlags, NULL, dwError, wLangId, reinterpret_cast<LPSTR>(&m_pszText), 0, NULL) != 0 &&
+               m_pszText != NULL;
+    }
+
+    char* m_pszText;
+};
+
+bool IsRightToLeft(LANGID wLangId)
+{
+    return wLangId == MAKELANGID(LANG_ARABIC, SUBLANG_ARABIC_SAUDI_ARABIA) ||
+           wLangId == MAKELANGID(LANG_HEBREW, SUBLANG_HEBREW_ISRAEL);
+}
+
+bool IsRightToLeftPrimary(LANGID wLangId)
+{
+    return PRIMARYLANGID(wLangId) == LANG_ARABIC || PRIMARYLANGID(wLangId) == LANG_HEBREW;
+}
+
+}  // namespace
+
+const char* GetErrorString(LONG lCode)
+{
+    if (lCode == ERR_NOERROR) return g_aszErrorNames[0];
+    if (lCode <= ERR_UNKNOWN && lCode >= ERR_ERRORMASKED) return g_aszErrorNames[1 + (ERR_UNKNOWN - lCode)];
+
+    // One text per thread, so that a thread's text cannot change under it while another
+    // thread asks for a code of its own.
+    static thread_local CVxCiString s_sText;
+    SetLastError(static_cast<DWORD>(lCode));
+    try
+    {
+        s_sText.clear();
+        s_sText.reserve(MAX_PATH);
+        GetLastErrorMsg(s_sText);
+    }
+    catch (...)
+    {
+        s_sText.clear();  // out of memory: no text rather than an exception across the export
+    }
+    SetLastError(static_cast<DWORD>(lCode));
+    return s_sText.c_str();
+}
+
+LONG GetLastErrorMsg(CVxCiString& sText)
+{
+    const DWORD dwError = GetLastError();
+    {
+        CSystemText text(dwError);
+        if (text.Get())
+        {
+            try
+            {
+                sText = text.Get();
+            }
+            catch (...)
+            {
+                // The caller's string stays as it was.
+            }
+        }
+    }
+    SetLastError(dwError);
+    return static_cast<LONG>(dwError);
+}
+
+LONG GetLastErrorMsg(UINT uStringId, HINSTANCE hModule)
+{
+    const DWORD dwError = GetLastError();
+    if (dwError == 0) return 0;
+
+    char szCaption[kCaptionLength] = "";
+    if (LoadStringA(hModule, uStringId, szCaption, kCaptionLength) <= 0) szCaption[0] = '\0';
+    {
+        CSystemText text(dwError);
+        if (text.Get()) ShowMessageBox(NULL, text.Get(), szCaption, MB_ICONINFORMATION, 0);
+    }
+    SetLastError(dwError);
+    return static_cast<LONG>(dwError);
+}
+
+UINT MessageBoxStyleFor(UINT uStyle, LANGID wLangId, LANGID wSystemLangId)
+{
+    const bool fRightToLeft = wLangId != 0 ? IsRightToLeft(wLangId) : IsRightToLeftPrimary(wSystemLangId);
+    return fRightToLeft ? (uStyle | MB_RTLREADING) : uStyle;
+}
+
+int ShowMessageBox(HWND hOwner, const char* pszText, const char* pszCaption, UINT uStyle, LANGID wLangId)
+{
+    const UINT uFinalStyle = MessageBoxStyleFor(uStyle, wLangId, wLangId != 0 ? wLangId : GetSystemDefaultLangID());
+    return MessageBoxA(hOwner, pszText, pszCaption, uFinalStyle);
+}
