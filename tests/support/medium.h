@@ -1,0 +1,43 @@
+// A scratch install medium laid out as the PDI expects it: the PDI two folders below the root,
+// the recorder standing in for the patches and the product installer.
+#ifndef TESTS_SUPPORT_MEDIUM_H
+#define TESTS_SUPPORT_MEDIUM_H
+
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace vxtest
+{
+
+class ScratchMedium
+{
+public:
+    // autorun.inf and the model file models.dat with the given texts.
+    ScratchMedium(const std::string& sAutorun, const std::string& sModels);
+
+    const std::string& Root() const { return m_dir.Path(); }
+    std::string PdiFolder() const { return Root() + "\\drivers\\Win2K_XP"; }
+    std::string PdiPath() const { return PdiFolder() + "\\vxfpdi14.exe"; }
+    std::string RecordFile() const { return Root() + "\\runs.log"; }
+    std::string TempFolder() const { return Root() + "\\temp"; }
+
+    // Places the recorder at a path relative to the root ("patches\\fix1.exe", "vxzsetup.exe").
+    bool AddRecorder(const std::string& sRelativePath);
+    bool WriteFile(const std::string& sRelativePath, const std::string& sText);
+    // "ran <name> | <command line>" for every recorded run, in order.
+    std::vector<std::string> RecordedRuns() const;
+    // The PDI's install log of this medium's runs (the first one unless n is given).
+    std::vector<std::string> InstallLog(int n = 0) const;
+
+private:
+    ScratchDir m_dir;
+};
+
+// The "Error --> " condition texts among install-log lines.
+std::vector<std::string> ConditionTexts(const std::vector<std::string>& lines);
+
+}  // namespace vxtest
+
+#endif
