@@ -1,0 +1,594 @@
+#include "infrastructure/profile_reader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "diag/trace_log.h"
+#include "infrastructure/ci_string.h"
+#include "infrastructure/os_version.h"
+
+namespace
+{
+
+// The C runtime reads at most this many bytes per line (terminator included).
+const int kLineBuffer = 1000;
+// Section names are kept up to this many bytes.
+const size_t kMaxSectionName = 249;
+
+typedef std::basic_string_view<char, CVxCiCharTraits> CiView;
+
+// Lets the maps be searched with a plain C string, without building a key string per lookup.
+struct CiLess
+{
+    typedef void is_transparent;
+    bool operator()(CiView a, CiView b) const { return a.compare(b) < 0; }
+};
+
+// Owns a file handle; empty is NULL or INVALID_HANDLE_VALUE. Closing keeps the last error.
+class CFileHandle
+{
+public:
+    CFileHandle() : m_h(INVALID_HANDLE_VALUE) {}
+    explicit CFileHandle(HANDLE h) : m_h(h) {}
+    CFileHandle(CFileHandle&& other) noexcept : m_h(other.Release()) {}
+    CFileHandle& operator=(CFileHandle&& other) noexcept
+    {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+    ~CFileHandle() { Reset(); }
+
+    bool IsValid() const { return m_h != NULL && m_h != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_h; }
+    HANDLE Release()
+    {
+        HANDLE h = m_h;
+        m_h = INVALID_HANDLE_VALUE;
+        return h;
+    }
+    void Reset(HANDLE h = INVALID_HANDLE_VALUE)
+    {
+        if (IsValid())
+        {
+            const DWORD dwError = GetLastError();
+            CloseHandle(m_h);
+            SetLastError(dwError);
+        }
+        m_h = h;
+    }
+
+private:
+    CFileHandle(const CFileHandle&);
+    CFileHandle& operator=(const CFileHandle&);
+    HANDLE m_h;
+};
+
+// Owns a C runtime stream.
+class CStdioFile
+{
+public:
+    explicit CStdioFile(FILE* pFile) : m_pFile(pFile) {}
+    ~CStdioFile()
+    {
+        if (m_pFile) std::fclose(m_pFile);
+    }
+    FILE* Get() const { return m_pFile; }
+
+private:
+    CStdioFile(const CStdioFile&);
+    CStdioFile& operator=(const CStdioFile&);
+    FILE* m_pFile;
+};
+
+struct CProfileSection
+{
+    std::vector<CVxCiString> keyOrder;  // every key line, in file order
+    std::map<CVxCiString, CVxCiString, CiLess> values;
+};
+
+typedef std::map<CVxCiString, CProfileSection, CiLess> CSectionMap;
+
+struct CProfileEntry
+{
+    CProfileEntry() : dwSize(0), uDriveType(0)
+    {
+        ftLastWrite.dwLowDateTime = 0;
+        ftLastWrite.dwHighDateTime = 0;
+    }
+
+    FILETIME ftLastWrite;
+    DWORD dwSize;
+    CSectionMap sections;
+    CFileHandle hFile;
+    UINT uDriveType;
+    CVxCiString sFileName;
+};
+
+typedef std::map<CVxCiString, CProfileEntry, CiLess> CEntryMap;
+
+// The process-wide cache with its lock. Built on first use (thread-safe static), so the lock
+// exists before any thread can take it.
+class CProfileCache
+{
+public:
+    static CProfileCache& Instance()
+    {
+        static CProfileCache s_cache;
+        return s_cache;
+    }
+
+    CRITICAL_SECTION* Lock() { return &m_csLock; }
+    CEntryMap& Entries() { return m_entries; }
+
+    // The Windows directory, read the first time a load needs it.
+    const char* WindowsDirectory()
+    {
+        if (m_szWindowsDirectory[0] == '\0')
+        {
+            const UINT cch = GetWindowsDirectoryA(m_szWindowsDirectory, sizeof(m_szWindowsDirectory));
+            if (cch == 0 || cch >= sizeof(m_szWindowsDirectory)) m_szWindowsDirectory[0] = '\0';
+        }
+        return m_szWindowsDirectory;
+    }
+
+private:
+    CProfileCache()
+    {
+        m_szWindowsDirectory[0] = '\0';
+        InitializeCriticalSection(&m_csLock);
+        ProfileKeepsFilesOpen();
+    }
+    ~CProfileCache()
+    {
+        m_entries.clear();
+        DeleteCriticalSection(&m_csLock);
+    }
+    CProfileCache(const CProfileCache&);
+    CProfileCache& operator=(const CProfileCache&);
+
+    CRITICAL_SECTION m_csLock;
+    CEntryMap m_entries;
+    char m_szWindowsDirectory[MAX_PATH];
+};
+
+class CProfileLock
+{
+public:
+    explicit CProfileLock(CProfileCache& cache) : m_pcs(cache.Lock()) { EnterCriticalSection(m_pcs); }
+    ~CProfileLock() { LeaveCriticalSection(m_pcs); }
+
+private:
+    CProfileLock(const CProfileLock&);
+    CProfileLock& operator=(const CProfileLock&);
+    CRITICAL_SECTION* m_pcs;
+};
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+bool IsLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
+
+// The first ch outside double-byte characters (']' and '=' can be trail bytes).
+char* FindSingleByte(char* psz, char ch)
+{
+    for (char* p = psz; *p;)
+    {
+        if (IsLeadByte(*p) && p[1])
+        {
+            p += 2;
+            continue;
+        }
+        if (*p == ch) return p;
+        ++p;
+    }
+    return NULL;
+}
+
+// Cuts psz to at most cbMax bytes without splitting a double-byte character.
+void CutAtCharacter(char* psz, size_t cbMax)
+{
+    size_t i = 0;
+    while (psz[i])
+    {
+        const size_t cbChar = (IsLeadByte(psz[i]) && psz[i + 1]) ? 2 : 1;
+        if (i + cbChar > cbMax) break;
+        i += cbChar;
+    }
+    psz[i] = '\0';
+}
+
+// One line of the file, already cut at CR/LF and trimmed.
+void ParseLine(char* pszLine, CSectionMap& sections, CProfileSection*& pCurrent)
+{
+    if (pszLine[0] == '[')
+    {
+        if (char* pszClose = FindSingleByte(pszLine + 1, ']'))
+        {
+            *pszClose = '\0';
+            char* pszName = TrimSpaces(pszLine + 1);
+            CutAtCharacter(pszName, kMaxSectionName);
+            pszName = TrimSpaces(pszName);
+            pCurrent = pszName[0] ? &sections[CVxCiString(pszName)] : NULL;
+            return;
+        }
+    }
+    if (!pCurrent || pszLine[0] == ';') return;
+    char* pszEquals = FindSingleByte(pszLine, '=');
+    if (!pszEquals) return;
+    *pszEquals = '\0';
+    const char* pszKey = TrimSpaces(pszLine);
+    // A line without a key would put an empty string into key lists, where it ends the list.
+    if (!pszKey[0]) return;
+    char* pszValue = TrimSpaces(pszEquals + 1);
+    const size_t cchValue = std::strlen(pszValue);
+    if (cchValue > 0 && pszValue[0] == '"' && pszValue[cchValue - 1] == '"')
+    {
+        pszValue[cchValue - 1] = '\0';
+        if (cchValue > 1) ++pszValue;
+    }
+    CVxCiString sKey(pszKey);
+    pCurrent->values[sKey] = pszValue;
+    pCurrent->keyOrder.push_back(std::move(sKey));
+}
+
+void ParseStream(FILE* pFile, CSectionMap& sections)
+{
+    char szLine[kLineBuffer];
+    CProfileSection* pCurrent = NULL;
+    while (std::fgets(szLine, sizeof(szLine), pFile))
+    {
+        char* p = szLine;
+        while (*p == '\r' || *p == '\n') ++p;
+        p[std::strcspn(p, "\r\n")] = '\0';
+        p = TrimSpaces(p);
+        if (*p) ParseLine(p, sections, pCurrent);
+    }
+}
+
+// Steps of the load after the handle is known: the CD-ROM and Windows-directory shortcuts and
+// the freshness check. Returns whether to parse; *pfResult is the load's result otherwise.
+bool NeedsParse(CProfileCache& cache, CProfileEntry& entry, LPCSTR pFileName, bool fNewEntry, BOOL* pfResult)
+{
+    *pfResult = TRUE;
+    if (entry.uDriveType == DRIVE_CDROM) return false;
+    if (entry.uDriveType == 0)
+    {
+        char szRoot[4];
+        lstrcpynA(szRoot, pFileName, sizeof(szRoot));
+        entry.uDriveType = GetDriveTypeA(szRoot);
+    }
+    const char* pszWindows = cache.WindowsDirectory();
+    const size_t cchWindows = std::strlen(pszWindows);
+    if (entry.dwSize != 0 && entry.hFile.IsValid() && cchWindows > 0 && std::strlen(pFileName) >= cchWindows &&
+        CVxCiCharTraits::compare(pFileName, pszWindows, cchWindows) == 0)
+    {
+        return false;
+    }
+
+    FILETIME ftWrite;
+    const BOOL fTime = GetFileTime(entry.hFile.Get(), NULL, NULL, &ftWrite);
+    const DWORD dwSize = GetFileSize(entry.hFile.Get(), NULL);
+    if (!ProfileKeepsFilesOpen()) entry.hFile.Reset();
+    if (!fTime || dwSize == INVALID_FILE_SIZE)
+    {
+        *pfResult = FALSE;
+        return false;
+    }
+    if (!fNewEntry && CompareFileTime(&entry.ftLastWrite, &ftWrite) != -1 && entry.dwSize == dwSize) return false;
+    entry.ftLastWrite = ftWrite;  // recorded by the parse only once the file could be read
+    entry.dwSize = dwSize;
+    return true;
+}
+
+BOOL LoadProfileFile(CProfileCache& cache, LPCSTR pFileName)
+{
+    if (!pFileName) return FALSE;
+    CEntryMap& entries = cache.Entries();
+    CEntryMap::iterator it = entries.find(CiView(pFileName));
+    const bool fNewEntry = it == entries.end();
+    if (fNewEntry || !it->second.hFile.IsValid())
+    {
+        const DWORD dwShare =
+            Is9X() ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        CFileHandle hFile(
+            CreateFileA(pFileName, GENERIC_READ, dwShare, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+        if (!hFile.IsValid())
+        {
+            g_TraceLog.TraceFailure("CreateFile(%s) fails with %d\n", pFileName, static_cast<int>(GetLastError()));
+            return TRUE;
+        }
+        if (fNewEntry) it = entries.emplace(CVxCiString(pFileName), CProfileEntry()).first;
+        it->second.hFile = std::move(hFile);
+        it->second.sFileName = pFileName;
+    }
+
+    CProfileEntry& entry = it->second;
+    const FILETIME ftOld = entry.ftLastWrite;
+    const DWORD dwOldSize = entry.dwSize;
+    BOOL fResult = TRUE;
+    if (!NeedsParse(cache, entry, pFileName, fNewEntry, &fResult)) return fResult;
+
+    CStdioFile file(std::fopen(pFileName, "r"));
+    if (!file.Get())
+    {
+        // The earlier parse stays, and so do its time and size: the next call tries again.
+        entry.ftLastWrite = ftOld;
+        entry.dwSize = dwOldSize;
+        g_TraceLog.Trace(TRACE_DETAIL, "Cannot _tfopen(%s), last error=%d", pFileName, static_cast<int>(GetLastError()));
+        return TRUE;
+    }
+    std::setvbuf(file.Get(), NULL, _IOFBF, 64 * 1024);
+    entry.sections.clear();
+    ParseStream(file.Get(), entry.sections);
+    return TRUE;
+}
+
+// Writes NUL-separated strings with the final NUL; a string that does not fit cuts the list.
+class CListWriter
+{
+public:
+    CListWriter(char* pBuffer, DWORD nSize) : m_pBuffer(pBuffer), m_nSize(nSize), m_nPos(0), m_fFull(false) {}
+
+    // False once the list is full.
+    bool Add(const char* pszFirst, size_t cchFirst, const char* pszSecond = NULL, size_t cchSecond = 0)
+    {
+        if (m_fFull) return false;
+        const size_t cch = cchFirst + cchSecond;
+        if (m_nSize - m_nPos <= cch + 1)
+        {
+            Copy(pszFirst, cchFirst, pszSecond, cchSecond, m_nSize - m_nPos);
+            m_pBuffer[m_nSize - 1] = '\0';
+            if (m_nSize >= 2) m_pBuffer[m_nSize - 2] = '\0';
+            m_fFull = true;
+            return false;
+        }
+        Copy(pszFirst, cchFirst, pszSecond, cchSecond, cch);
+        m_nPos += static_cast<DWORD>(cch);
+        m_pBuffer[m_nPos++] = '\0';
+        return true;
+    }
+
+    bool IsEmpty() const { return m_nPos == 0 && !m_fFull; }
+
+    // The count without the final NUL.
+    DWORD Finish()
+    {
+        if (m_fFull) return m_nSize >= 2 ? m_nSize - 2 : 0;
+        m_pBuffer[m_nPos] = '\0';
+        return m_nPos;
+    }
+
+private:
+    void Copy(const char* pszFirst, size_t cchFirst, const char* pszSecond, size_t cchSecond, size_t cchRoom)
+    {
+        const size_t cch1 = cchFirst < cchRoom ? cchFirst : cchRoom;
+        std::memcpy(m_pBuffer + m_nPos, pszFirst, cch1);
+        const size_t cch2 = cchSecond < cchRoom - cch1 ? cchSecond : cchRoom - cch1;
+        if (cch2 > 0) std::memcpy(m_pBuffer + m_nPos + cch1, pszSecond, cch2);
+    }
+
+    char* m_pBuffer;
+    DWORD m_nSize;
+    DWORD m_nPos;
+    bool m_fFull;
+};
+
+// The system's functions look for a name without a directory in the Windows directory; hand
+// them the file that was checked here instead.
+CVxCiString NativeFileName(LPCSTR pFileName)
+{
+    char szFull[MAX_PATH];
+    const DWORD cch = GetFullPathNameA(pFileName, sizeof(szFull), szFull, NULL);
+    if (cch == 0 || cch >= sizeof(szFull)) return CVxCiString(pFileName);
+    return CVxCiString(szFull);
+}
+
+bool CheckStringArguments(LPCSTR lpDefault, LPSTR lpReturnedString, DWORD nSize, LPCSTR pFileName)
+{
+    const char* pszFailed = NULL;
+    if (!lpDefault)
+        pszFailed = "GetPrivateProfileStringA(,,lpDefault==NULL,,,)";
+    else if (!lpReturnedString)
+        pszFailed = "GetPrivateProfileStringA(,,,lpReturnedString==NULL,,)";
+    else if (nSize == 0)
+        pszFailed = "GetPrivateProfileStringA(,,,,nSize==0,)";
+    else if (!pFileName)
+        pszFailed = "GetPrivateProfileStringA(,,,,,pFileName==NULL)";
+    else if (std::strlen(lpDefault) >= nSize)
+        pszFailed = "GetPrivateProfileStringA() checking strlen(lpDefault) < nSize";
+    if (pszFailed) g_TraceLog.TraceFailure("%s failed\n", pszFailed);
+    return pszFailed == NULL;
+}
+
+bool CheckSectionArguments(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR pFileName)
+{
+    const char* pszFailed = NULL;
+    if (!lpReturnedString)
+        pszFailed = "GetPrivateProfileSection(,,,lpReturnedString==NULL,,)";
+    else if (nSize == 0)
+        pszFailed = "GetPrivateProfileSection(,,,,nSize==0,)";
+    else if (!pFileName)
+        pszFailed = "GetPrivateProfileSection(,,,,,pFileName==NULL)";
+    else if (!lpAppName)
+        pszFailed = "GetPrivateProfileSection(,,,,,lpAppName==NULL)";
+    else if (nSize < 2)
+        pszFailed = "GetPrivateProfileSection() checking size of default < nSize";
+    if (pszFailed) g_TraceLog.TraceFailure("%s failed\n", pszFailed);
+    return pszFailed == NULL;
+}
+
+// Copies the default and drops its trailing blanks; returns its length.
+DWORD CopyDefault(LPCSTR lpDefault, LPSTR lpReturnedString)
+{
+    size_t cch = std::strlen(lpDefault);
+    std::memcpy(lpReturnedString, lpDefault, cch + 1);
+    while (cch > 0 && lpReturnedString[cch - 1] == ' ') lpReturnedString[--cch] = '\0';
+    g_TraceLog.TraceAuto("GetPrivateProfileStringA() built the default value: \"%s\"\n", lpReturnedString);
+    return static_cast<DWORD>(cch);
+}
+
+// An empty list writes nothing (the default stays in the buffer) and counts 0.
+DWORD ListSectionNames(const CProfileEntry& entry, LPSTR lpReturnedString, DWORD nSize)
+{
+    CListWriter list(lpReturnedString, nSize);
+    for (const auto& section : entry.sections)
+    {
+        if (!list.Add(section.first.c_str(), section.first.size())) break;
+    }
+    return list.IsEmpty() ? 0 : list.Finish();
+}
+
+DWORD ReadFromEntry(const CProfileEntry& entry, LPCSTR lpAppName, LPCSTR lpKeyName, LPSTR lpReturnedString,
+                    DWORD nSize, DWORD cchDefault)
+{
+    if (!lpAppName) return ListSectionNames(entry, lpReturnedString, nSize);
+    CSectionMap::const_iterator itSection = entry.sections.find(CiView(lpAppName));
+    if (itSection == entry.sections.end()) return cchDefault;
+    const CProfileSection& section = itSection->second;
+    if (lpKeyName)
+    {
+        auto itValue = section.values.find(CiView(lpKeyName));
+        if (itValue == section.values.end()) return cchDefault;
+        const CVxCiString& sValue = itValue->second;
+        const size_t cchCopy = sValue.size() < nSize - 1 ? sValue.size() : nSize - 1;
+        std::memcpy(lpReturnedString, sValue.c_str(), cchCopy);
+        lpReturnedString[cchCopy] = '\0';
+        return static_cast<DWORD>(std::strlen(lpReturnedString));
+    }
+    CListWriter list(lpReturnedString, nSize);
+    for (const CVxCiString& sKey : section.keyOrder)
+    {
+        if (!list.Add(sKey.c_str(), sKey.size())) break;
+    }
+    return list.IsEmpty() ? 0 : list.Finish();
+}
+
+// The length of the string a caller's buffer holds, never reading past nSize bytes.
+DWORD HeldStringLength(LPSTR lpReturnedString, DWORD nSize)
+{
+    const void* pEnd = std::memchr(lpReturnedString, '\0', nSize);
+    if (!pEnd)
+    {
+        lpReturnedString[0] = '\0';
+        return 0;
+    }
+    return static_cast<DWORD>(static_cast<const char*>(pEnd) - lpReturnedString);
+}
+
+DWORD ReadSectionFromEntry(const CProfileEntry& entry, LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize)
+{
+    CSectionMap::const_iterator itSection = entry.sections.find(CiView(lpAppName));
+    if (itSection == entry.sections.end()) return HeldStringLength(lpReturnedString, nSize);
+    const CProfileSection& section = itSection->second;
+    CListWriter list(lpReturnedString, nSize);
+    for (const CVxCiString& sKey : section.keyOrder)
+    {
+        auto itValue = section.values.find(CiView(sKey));
+        if (itValue == section.values.end()) continue;
+        const CVxCiString sLine = sKey + "=";
+        if (!list.Add(sLine.c_str(), sLine.size(), itValue->second.c_str(), itValue->second.size())) break;
+    }
+    return list.IsEmpty() ? 0 : list.Finish();
+}
+
+}  // namespace
+
+char* TrimSpaces(char* pszText)
+{
+    if (!pszText) return pszText;
+    while (IsSpace(*pszText)) ++pszText;
+    char* pEnd = pszText;  // one past the last byte that is no white space
+    char* p = pszText;
+    while (*p)
+    {
+        if (IsLeadByte(*p) && p[1])
+        {
+            p += 2;
+            pEnd = p;
+            continue;
+        }
+        if (!IsSpace(*p)) pEnd = p + 1;
+        ++p;
+    }
+    std::memset(pEnd, 0, static_cast<size_t>(p - pEnd));
+    return pszText;
+}
+
+bool ProfileKeepsFilesOpen()
+{
+    static const bool s_fKeepOpen = !Is9X();
+    return s_fKeepOpen;
+}
+
+bool GetProfileCacheEntryInfo(LPCSTR pFileName, ProfileCacheEntryInfo* pInfo)
+{
+    if (!pFileName || !pInfo) return false;
+    CProfileCache& cache = CProfileCache::Instance();
+    CProfileLock lock(cache);
+    CEntryMap::const_iterator it = cache.Entries().find(CiView(pFileName));
+    if (it == cache.Entries().end()) return false;
+    pInfo->dwSize = it->second.dwSize;
+    pInfo->ftLastWrite = it->second.ftLastWrite;
+    pInfo->fHandleHeld = it->second.hFile.IsValid();
+    pInfo->uDriveType = it->second.uDriveType;
+    pInfo->cSections = it->second.sections.size();
+    return true;
+}
+
+DWORD ReadProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString, DWORD nSize,
+                        LPCSTR pFileName)
+{
+    try
+    {
+        CProfileCache& cache = CProfileCache::Instance();
+        CProfileLock lock(cache);
+        if (!CheckStringArguments(lpDefault, lpReturnedString, nSize, pFileName)) return 0;
+        const DWORD cchDefault = CopyDefault(lpDefault, lpReturnedString);
+
+        LoadProfileFile(cache, pFileName);
+        CEntryMap::const_iterator it = cache.Entries().find(CiView(pFileName));
+        if (it == cache.Entries().end()) return cchDefault;
+        if (it->second.dwSize < PROFILE_NATIVE_SIZE_LIMIT && Is9X())
+        {
+            g_TraceLog.Trace(TRACE_DETAIL, "GetPrivateProfileString redirected to native");
+            return GetPrivateProfileStringA(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize,
+                                            NativeFileName(pFileName).c_str());
+        }
+        return ReadFromEntry(it->second, lpAppName, lpKeyName, lpReturnedString, nSize, cchDefault);
+    }
+    catch (...)
+    {
+        // Out of memory while parsing: the caller gets an empty answer, never an exception.
+        if (lpReturnedString && nSize > 0) lpReturnedString[0] = '\0';
+        return 0;
+    }
+}
+
+DWORD ReadProfileSection(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR pFileName)
+{
+    try
+    {
+        CProfileCache& cache = CProfileCache::Instance();
+        CProfileLock lock(cache);
+        if (!CheckSectionArguments(lpAppName, lpReturnedString, nSize, pFileName)) return 0;
+
+        LoadProfileFile(cache, pFileName);
+        CEntryMap::const_iterator it = cache.Entries().find(CiView(pFileName));
+        if (it == cache.Entries().end()) return HeldStringLength(lpReturnedString, nSize);
+        if (it->second.dwSize < PROFILE_NATIVE_SIZE_LIMIT && Is9X())
+        {
+            g_TraceLog.Trace(TRACE_DETAIL, "GetPrivateProfileSection() redirected to native");
+            return GetPrivateProfileSectionA(lpAppName, lpReturnedString, nSize, NativeFileName(pFileName).c_str());
+        }
+        return ReadSectionFromEntry(it->second, lpAppName, lpReturnedString, nSize);
+    }
+    catch (...)
+    {
+        if (lpReturnedString && nSize > 0) lpReturnedString[0] = '\0';
+        return 0;
+    }
+}
