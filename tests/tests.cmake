@@ -12,3 +12,5 @@ vx_wine_test(NAME pdi_resources EXE test_pdi_resources)
 # The installer's event has a fixed name: these runs take the machine lock.
 vx_wine_test(NAME install_type EXE test_install_type SERIAL)
 vx_wine_test(NAME install_type_win98 EXE test_install_type RELEASE win98 SERIAL)
+vx_wine_test(NAME error_codes EXE test_error_codes)
+vx_wine_test(NAME error_codes_he EXE test_error_codes LOCALE he_IL.UTF-8 ARGS --gtest_filter=ShowMessageBox.StylePassedOn:GetLastErrorMsg.BoxIsAnInformationBoxWithoutOwner)
