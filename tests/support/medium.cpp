@@ -45,6 +45,30 @@ std::vector<std::string> ScratchMedium::InstallLog(int n) const
     return ReadLines(TempFolder() + szName);
 }
 
+ProcessResult ScratchMedium::RunSelfInMedium(const char* pszFilter,
+                                             const std::map<std::string, std::string>& environment) const
+{
+    char szSelf[MAX_PATH + 1] = "";
+    GetModuleFileNameA(NULL, szSelf, MAX_PATH);
+    // Named after this program and its release, so that Wine reports the same release to the
+    // copy and runs of other releases beside it do not share the setting.
+    std::string sBase = szSelf;
+    sBase = sBase.substr(sBase.rfind('\\') + 1);
+    sBase = sBase.substr(0, sBase.rfind('.'));
+    const std::string sRelease = WineRelease();
+    const std::string sName = sBase + "-inmedium" + (sRelease.empty() ? "" : "-" + sRelease) + ".exe";
+    const std::string sCopy = PdiFolder() + "\\" + sName;
+    CopyFileA(szSelf, sCopy.c_str(), FALSE);
+    if (!sRelease.empty()) SetWineVersionFor(sName, sRelease);
+    std::map<std::string, std::string> variables = environment;
+    variables["VX_IN_MEDIUM"] = "1";
+    if (!variables.count("TEMP")) variables["TEMP"] = TempFolder();
+    if (!variables.count("TMP")) variables["TMP"] = TempFolder();
+    return RunProcess("\"" + sCopy + "\" --gtest_filter=" + pszFilter, variables, 120000);
+}
+
+bool InMedium() { return !Env("VX_IN_MEDIUM").empty(); }
+
 std::vector<std::string> ConditionTexts(const std::vector<std::string>& lines)
 {
     std::vector<std::string> conditions;

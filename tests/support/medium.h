@@ -31,9 +31,18 @@ public:
     // The PDI's install log of this medium's runs (the first one unless n is given).
     std::vector<std::string> InstallLog(int n = 0) const;
 
+    // Runs this test program again from the PDI's folder of the medium, so that what it calls
+    // finds the medium as the PDI would; the copy runs only the tests that pszFilter names,
+    // with VX_IN_MEDIUM set. The run's exit code is 0 when they passed.
+    ProcessResult RunSelfInMedium(const char* pszFilter,
+                                  const std::map<std::string, std::string>& environment = {}) const;
+
 private:
     ScratchDir m_dir;
 };
+
+// True in the copy that RunSelfInMedium started.
+bool InMedium();
 
 // The "Error --> " condition texts among install-log lines.
 std::vector<std::string> ConditionTexts(const std::vector<std::string>& lines);
