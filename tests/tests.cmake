@@ -14,3 +14,7 @@ vx_wine_test(NAME install_type EXE test_install_type SERIAL)
 vx_wine_test(NAME install_type_win98 EXE test_install_type RELEASE win98 SERIAL)
 vx_wine_test(NAME error_codes EXE test_error_codes)
 vx_wine_test(NAME error_codes_he EXE test_error_codes LOCALE he_IL.UTF-8 ARGS --gtest_filter=ShowMessageBox.StylePassedOn:GetLastErrorMsg.BoxIsAnInformationBoxWithoutOwner)
+vx_wine_test(NAME thread EXE test_thread)
+vx_wine_test(NAME ipc_objects EXE test_ipc_objects ARGS --gtest_filter=-SpoolerMutex.*)
+vx_wine_test(NAME ipc_objects_spooler EXE test_ipc_objects SERIAL ARGS --gtest_filter=SpoolerMutex.*)  # fixed name
+vx_wine_test(NAME event_composite EXE test_event_composite)
