@@ -18,3 +18,5 @@ vx_wine_test(NAME thread EXE test_thread)
 vx_wine_test(NAME ipc_objects EXE test_ipc_objects ARGS --gtest_filter=-SpoolerMutex.*)
 vx_wine_test(NAME ipc_objects_spooler EXE test_ipc_objects SERIAL ARGS --gtest_filter=SpoolerMutex.*)  # fixed name
 vx_wine_test(NAME event_composite EXE test_event_composite)
+# The library as other programs use it: exports, the DLL, the installed package, a consumer.
+include(${CMAKE_CURRENT_SOURCE_DIR}/library_tests.cmake)

@@ -1,0 +1,189 @@
+// vxinfra14.dll loaded by a program that has none of the library itself: its process-wide
+// objects must exist once LoadLibraryA returns and be gone once FreeLibrary returns.
+//
+// This program is not linked with the library (the headers are used for the objects' layout
+// only, and only members defined in the headers run here); everything else is reached through
+// the DLL's exports. Run with "-log 0x2f" on the command line.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "diag/trace_log.h"
+#include "infrastructure/factory.h"
+#include "infrastructure/ipc_objects.h"
+
+namespace
+{
+
+const char kDllName[] = "vxinfra14.dll";
+const DWORD kMaskOnCommandLine = 0x2f;
+
+std::string Env(const char* pszName)
+{
+    char szValue[4096];
+    DWORD cch = GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
+    return (cch == 0 || cch >= sizeof(szValue)) ? std::string() : std::string(szValue, cch);
+}
+
+std::string DllPath()
+{
+    std::string s = "Z:" + Env("VX_INFRA_DLL");
+    for (char& c : s)
+    {
+        if (c == '/') c = '\\';
+    }
+    return s;
+}
+
+// CTraceLog::Trace through the DLL. A variadic member is called like a free function taking
+// the object first, on x86 and x64 alike.
+typedef void (*PFN_TRACE)(CTraceLog* pThis, DWORD dwFlags, const char* pszFormat, ...);
+
+bool ReadWhileOpen(const std::string& sPath, std::string* psText)
+{
+    HANDLE hFile = CreateFileA(sPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                               0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    char szBuffer[8192];
+    DWORD cbRead = 0;
+    const BOOL fOk = ReadFile(hFile, szBuffer, sizeof(szBuffer), &cbRead, NULL);
+    CloseHandle(hFile);
+    psText->assign(szBuffer, fOk ? cbRead : 0);
+    return fOk != FALSE;
+}
+
+// 0 when nobody else has the file open, else the error of an exclusive open.
+DWORD ExclusiveOpenError(const std::string& sPath)
+{
+    HANDLE hFile = CreateFileA(sPath.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) return GetLastError();
+    CloseHandle(hFile);
+    return 0;
+}
+
+// The kernel's name of a handle's object ("\...\BaseNamedObjects\SpoolerMutex").
+std::wstring KernelObjectName(HANDLE hObject)
+{
+    typedef LONG(WINAPI * PFN_NTQUERYOBJECT)(HANDLE, int, void*, ULONG, ULONG*);
+    struct NameInformation
+    {
+        USHORT Length;
+        USHORT MaximumLength;
+        WCHAR* Buffer;
+        WCHAR szSpace[512];
+    };
+    PFN_NTQUERYOBJECT pfnQuery =
+        reinterpret_cast<PFN_NTQUERYOBJECT>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject"));
+    NameInformation info = {};
+    ULONG cbNeeded = 0;
+    if (!pfnQuery || pfnQuery(hObject, 1 /* ObjectNameInformation */, &info, sizeof(info), &cbNeeded) != 0 ||
+        !info.Buffer)
+        return std::wstring();
+    return std::wstring(info.Buffer, info.Length / sizeof(WCHAR));
+}
+
+bool EndsWith(const std::wstring& s, const std::wstring& sEnd)
+{
+    return s.size() >= sEnd.size() && s.compare(s.size() - sEnd.size(), sEnd.size(), sEnd) == 0;
+}
+
+template <typename T>
+T* ExportedObject(HMODULE hDll, const char* pszName)
+{
+    return reinterpret_cast<T*>(GetProcAddress(hDll, pszName));
+}
+
+TEST(DllLoad, ProcessObjectsLiveFromLoadToUnload)
+{
+    ASSERT_TRUE(GetModuleHandleA(kDllName) == NULL) << "loaded before the test asked for it";
+    HMODULE hDll = LoadLibraryA(DllPath().c_str());
+    ASSERT_TRUE(hDll != NULL) << DllPath() << ": " << GetLastError();
+
+    // Trace log: named after the host program in the temporary folder, and its mask is the one
+    // the factory took from "-log" - so the factory was built too, and after the trace log.
+    CTraceLog* pTrace = ExportedObject<CTraceLog>(hDll, "g_TraceLog");
+    PFN_TRACE pfnTrace = reinterpret_cast<PFN_TRACE>(GetProcAddress(hDll, "_ZN9CTraceLog5TraceEmPKcz"));
+    ASSERT_TRUE(pTrace != NULL);
+    ASSERT_TRUE(pfnTrace != NULL);
+    char szTemp[MAX_PATH + 1] = "";
+    GetTempPathA(MAX_PATH, szTemp);
+    const std::string sTracePath(pTrace->GetPath().c_str());
+    EXPECT_EQ(0u, sTracePath.find(std::string(szTemp) + "test_d")) << sTracePath;
+    EXPECT_EQ(".log", sTracePath.substr(sTracePath.size() >= 4 ? sTracePath.size() - 4 : 0)) << sTracePath;
+    EXPECT_EQ(kMaskOnCommandLine, pTrace->GetMask());
+    EXPECT_TRUE(ExportedObject<CFactory>(hDll, "g_Factory") != NULL);
+
+    char szMarker[64];
+    std::snprintf(szMarker, sizeof(szMarker), "loaded into process %lu", GetCurrentProcessId());
+    SetLastError(0xdeadbeef);
+    pfnTrace(pTrace, TRACE_KEY, "%s\n", szMarker);
+    EXPECT_EQ(0xdeadbeefu, GetLastError());
+    std::string sText;
+    EXPECT_TRUE(ReadWhileOpen(sTracePath, &sText)) << sTracePath;
+    EXPECT_NE(std::string::npos, sText.find(szMarker)) << sText;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ExclusiveOpenError(sTracePath));
+
+    // Spooler mutex: a live handle of the object named "SpoolerMutex".
+    CInfrastructureMutex* pSpoolerMutex = ExportedObject<CInfrastructureMutex>(hDll, "g_SpoolerMutex");
+    ASSERT_TRUE(pSpoolerMutex != NULL);
+    const HANDLE hSpoolerMutex = pSpoolerMutex->GetHandle();
+    ASSERT_TRUE(hSpoolerMutex != NULL);
+    EXPECT_STREQ("SpoolerMutex", pSpoolerMutex->GetATemporalName());
+    DWORD dwFlags = 0;
+    EXPECT_TRUE(GetHandleInformation(hSpoolerMutex, &dwFlags));
+    EXPECT_TRUE(EndsWith(KernelObjectName(hSpoolerMutex), L"\\SpoolerMutex"));
+    HANDLE hByName = OpenMutexA(SYNCHRONIZE, FALSE, "SpoolerMutex");
+    EXPECT_TRUE(hByName != NULL) << GetLastError();
+    if (hByName) CloseHandle(hByName);
+
+    // Shared security: attributes first, carrying a valid descriptor with a null access list.
+    const SECURITY_ATTRIBUTES* psa = ExportedObject<SECURITY_ATTRIBUTES>(hDll, "g_SharedSecurity");
+    ASSERT_TRUE(psa != NULL);
+    EXPECT_EQ(sizeof(SECURITY_ATTRIBUTES), psa->nLength);
+    EXPECT_TRUE(psa->bInheritHandle);
+    ASSERT_TRUE(psa->lpSecurityDescriptor != NULL);
+    EXPECT_TRUE(IsValidSecurityDescriptor(psa->lpSecurityDescriptor));
+    BOOL fDaclPresent = FALSE, fDefaulted = TRUE;
+    PACL pDacl = reinterpret_cast<PACL>(1);
+    EXPECT_TRUE(GetSecurityDescriptorDacl(psa->lpSecurityDescriptor, &fDaclPresent, &pDacl, &fDefaulted));
+    EXPECT_TRUE(fDaclPresent);
+    EXPECT_TRUE(pDacl == NULL);
+
+    // Unloading destroys them: the trace file and the mutex handle are closed.
+    ASSERT_TRUE(FreeLibrary(hDll));
+    EXPECT_TRUE(GetModuleHandleA(kDllName) == NULL);
+    EXPECT_EQ(0u, ExclusiveOpenError(sTracePath));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(GetHandleInformation(hSpoolerMutex, &dwFlags));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    DeleteFileA(sTracePath.c_str());
+}
+
+// Loaded again, the DLL builds its objects afresh: a new trace file beside the old one.
+TEST(DllLoad, LoadingAgainConstructsAgain)
+{
+    std::string asPaths[2];
+    for (int i = 0; i < 2; ++i)
+    {
+        HMODULE hDll = LoadLibraryA(DllPath().c_str());
+        ASSERT_TRUE(hDll != NULL) << i;
+        CTraceLog* pTrace = ExportedObject<CTraceLog>(hDll, "g_TraceLog");
+        PFN_TRACE pfnTrace = reinterpret_cast<PFN_TRACE>(GetProcAddress(hDll, "_ZN9CTraceLog5TraceEmPKcz"));
+        ASSERT_TRUE(pTrace != NULL && pfnTrace != NULL) << i;
+        asPaths[i] = pTrace->GetPath().c_str();
+        pfnTrace(pTrace, TRACE_KEY, "load %d\n", i);  // creates the file, so the next load numbers past it
+        ASSERT_TRUE(FreeLibrary(hDll)) << i;
+    }
+    EXPECT_NE(asPaths[0], asPaths[1]);
+    for (const std::string& sPath : asPaths)
+    {
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(sPath.c_str())) << sPath;
+        DeleteFileA(sPath.c_str());
+    }
+}
+
+}  // namespace

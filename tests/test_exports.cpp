@@ -1,0 +1,600 @@
+// The export tables of the PDI and of vxinfra14.dll, read from the files' own PE headers:
+// every exported class member and free function other programs link against must be there
+// under its decorated name.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace
+{
+
+// ---------------------------------------------------------------------------------------------
+// The names, as GCC (Itanium ABI) decorates them for the build this test is compiled in.
+//
+// Where the two Windows targets decorate differently it shows in the macros below: a function
+// type with the system's calling convention is marked "U7stdcall" on 32-bit x86 only (there
+// is one calling convention on x64); a free function declared WINAPI would also carry "@<bytes
+// of arguments>" on 32-bit x86 (none is exported so far). size_t and pointer-sized integers
+// (j on x86, y on x64) appear only in members that are not part of the interface.
+//
+// Members defined inside the class in the headers (the accessors, GetHandle, GetMask ...) are
+// compiled into each caller by GCC and are not in an export table; members the headers
+// declare private are exported too but are not part of the interface, so neither is listed.
+// ---------------------------------------------------------------------------------------------
+#if defined(_WIN64)
+#define VX_WINAPI_FUNCTION "F"
+const WORD kExpectedMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+#define VX_WINAPI_FUNCTION "U7stdcallF"
+const WORD kExpectedMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+
+struct ExpectedExport
+{
+    const char* pszOwner;  // class or header the name belongs to, for the failure message
+    const char* pszName;
+};
+
+const ExpectedExport kExpectedExports[] = {
+    // diag/trace_log.h
+    {"CTraceLog", "_ZN9CTraceLogC1EPKcm"},
+    {"CTraceLog", "_ZN9CTraceLogC2EPKcm"},
+    {"CTraceLog", "_ZN9CTraceLogD0Ev"},
+    {"CTraceLog", "_ZN9CTraceLogD1Ev"},
+    {"CTraceLog", "_ZN9CTraceLogD2Ev"},
+    {"CTraceLog", "_ZN9CTraceLog5TraceEmPKcz"},
+    {"CTraceLog", "_ZN9CTraceLog9TraceAutoEPKcz"},
+    {"CTraceLog", "_ZN9CTraceLog12TraceFailureEPKcz"},
+    {"CTraceLog", "_ZTV9CTraceLog"},
+    {"CTraceLog", "_ZTI9CTraceLog"},
+    {"CTraceLog", "g_TraceLog"},
+
+    // infrastructure/os_version.h
+    {"os_version", "_Z4IsNTv"},
+    {"os_version", "_Z5IsNT4v"},
+    {"os_version", "_Z5IsW2Kv"},
+    {"os_version", "_Z4IsXPv"},
+    {"os_version", "_Z7IsXP_64v"},
+    {"os_version", "_Z9IsWin2003v"},
+    {"os_version", "_Z12IsWin2003_64v"},
+    {"os_version", "_Z9Is64BitOSv"},
+    {"os_version", "_Z7IsPreXPv"},
+    {"os_version", "_Z4Is9Xv"},
+    {"os_version", "_Z4Is95v"},
+    {"os_version", "_Z4Is98v"},
+    {"os_version", "_Z4IsMev"},
+    {"os_version", "_Z8Is98Goldv"},
+    {"os_version", "_Z6Is98SEv"},
+    {"os_version", "_Z14GetServicePackv"},
+    {"os_version", "_Z12GetOSVersionv"},
+    {"os_version", "_Z12GetOSNumbersv"},
+    {"os_version", "_Z9GetOSNamev"},
+    {"os_version", "_Z18GetOSVersionRecordv"},
+
+    // infrastructure/error_codes.h
+    {"error_codes", "_Z14GetErrorStringl"},
+    {"error_codes", "_Z15GetLastErrorMsgR11CVxCiString"},
+    {"error_codes", "_Z15GetLastErrorMsgjP11HINSTANCE__"},
+    {"error_codes", "_Z14ShowMessageBoxP6HWND__PKcS2_jt"},
+    {"error_codes", "_Z18MessageBoxStyleForjtt"},
+    {"error_codes", "g_aszErrorNames"},
+
+    // infrastructure/thread.h
+    {"CThread", "_ZN7CThreadC1Ev"},
+    {"CThread", "_ZN7CThreadC2Ev"},
+    {"CThread", "_ZN7CThread4InitEP" VX_WINAPI_FUNCTION "mPvES0_mmmP20_SECURITY_ATTRIBUTES"},
+    {"CThread", "_ZN7CThread6ResumeEv"},
+    {"CThread", "_ZN7CThread4WaitEm"},
+    {"CThread", "_ZN7CThread11GetExitCodeEv"},
+    {"CThread", "_ZN7CThread5YieldEv"},
+
+    // infrastructure/ipc_objects.h
+    {"CSecurity", "_ZN9CSecurityC1Emj"},
+    {"CSecurity", "_ZN9CSecurityC2Emj"},
+    {"CSecurity", "_ZN9CSecurityD1Ev"},
+    {"CSecurity", "_ZN9CSecurityD2Ev"},
+    {"CSecurity", "_ZN9CSecurity4InitEmj"},
+    {"CSecurity", "_ZN9CSecuritycvP20_SECURITY_ATTRIBUTESEv"},
+    {"CSecurity", "_ZN9CSecurity13GetDescriptorEv"},
+    {"CSecurity", "g_SharedSecurity"},
+    {"CIPCObj", "_ZN7CIPCObjC1Ev"},
+    {"CIPCObj", "_ZN7CIPCObjC2Ev"},
+    {"CIPCObj", "_ZN7CIPCObjD0Ev"},
+    {"CIPCObj", "_ZN7CIPCObjD1Ev"},
+    {"CIPCObj", "_ZN7CIPCObjD2Ev"},
+    {"CIPCObj", "_ZN7CIPCObj10CreateOpenEPKcS1_S1_jjj"},
+    {"CIPCObj", "_ZN7CIPCObj4OpenEPKcS1_S1_jj"},
+    {"CIPCObj", "_ZN7CIPCObj5CloseEv"},
+    {"CIPCObj", "_ZTV7CIPCObj"},
+    {"CIPCObj", "_ZTI7CIPCObj"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutexC1Ev"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutexC2Ev"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutexC1EPKc"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutexC2EPKc"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutexD0Ev"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutexD1Ev"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutexD2Ev"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutex4WaitEm"},
+    {"CInfrastructureMutex", "_ZN20CInfrastructureMutex7ReleaseEv"},
+    {"CInfrastructureMutex", "_ZTV20CInfrastructureMutex"},
+    {"CInfrastructureMutex", "_ZTI20CInfrastructureMutex"},
+    {"CInfrastructureMutex", "g_SpoolerMutex"},
+    {"CIPCEvent", "_ZN9CIPCEventC1Ev"},
+    {"CIPCEvent", "_ZN9CIPCEventC2Ev"},
+    {"CIPCEvent", "_ZN9CIPCEventD0Ev"},
+    {"CIPCEvent", "_ZN9CIPCEventD1Ev"},
+    {"CIPCEvent", "_ZN9CIPCEventD2Ev"},
+    {"CIPCEvent", "_ZN9CIPCEvent3SetEj"},
+    {"CIPCEvent", "_ZN9CIPCEvent5PulseEv"},
+    {"CIPCEvent", "_ZN9CIPCEvent5ResetEv"},
+    {"CIPCEvent", "_ZN9CIPCEvent4WaitEm"},
+    {"CIPCEvent", "_ZN9CIPCEvent8RegisterER15CEventComposite"},
+    {"CIPCEvent", "_ZN9CIPCEvent10UnRegisterER15CEventComposite"},
+    {"CIPCEvent", "_ZN9CIPCEvent9CreateObjEjPKcj"},
+    {"CIPCEvent", "_ZN9CIPCEvent7OpenObjEjPKcj"},
+    {"CIPCEvent", "_ZN9CIPCEvent19OpenOrCreateOpenObjEjPKcjj"},
+    {"CIPCEvent", "_ZTV9CIPCEvent"},
+    {"CIPCEvent", "_ZTT9CIPCEvent"},
+    {"CIPCEvent", "_ZTI9CIPCEvent"},
+    {"event functions", "_Z19WaitForSingleObjectR9CIPCEventm"},
+    {"event functions", "_Z8SetEventR9CIPCEvent"},
+    {"event functions", "_Z10ResetEventR9CIPCEvent"},
+
+    // infrastructure/event_composite.h
+    {"CEventComposite", "_ZN15CEventCompositeC1Ev"},
+    {"CEventComposite", "_ZN15CEventCompositeC2Ev"},
+    {"CEventComposite", "_ZN15CEventCompositeD0Ev"},
+    {"CEventComposite", "_ZN15CEventCompositeD1Ev"},
+    {"CEventComposite", "_ZN15CEventCompositeD2Ev"},
+    {"CEventComposite", "_ZN15CEventComposite9CreateObjEjPKcj"},
+    {"CEventComposite", "_ZN15CEventCompositepLER9CIPCEvent"},
+    {"CEventComposite", "_ZN15CEventComposite3SetERK9CIPCEvent"},
+    {"CEventComposite", "_ZN15CEventComposite5PulseERK9CIPCEvent"},
+    {"CEventComposite", "_ZN15CEventComposite5ResetEv"},
+    {"CEventComposite", "_ZN15CEventComposite4WaitEm"},
+    {"CEventComposite", "_ZTV15CEventComposite"},
+    {"CEventComposite", "_ZTT15CEventComposite"},
+    {"CEventComposite", "_ZTI15CEventComposite"},
+
+    // infrastructure/device_model.h
+    {"CDeviceModel", "_ZN12CDeviceModelC1Ev"},
+    {"CDeviceModel", "_ZN12CDeviceModelC2Ev"},
+    {"CDeviceModel", "_ZN12CDeviceModelD0Ev"},
+    {"CDeviceModel", "_ZN12CDeviceModelD1Ev"},
+    {"CDeviceModel", "_ZN12CDeviceModelD2Ev"},
+    {"CDeviceModel", "_ZN12CDeviceModel4InitEPKcS1_"},
+    {"CDeviceModel", "_ZNK12CDeviceModel8GetValueERK11CVxCiStringRS0_"},
+    {"CDeviceModel", "_ZNK12CDeviceModel4DumpEv"},
+    {"CDeviceModel", "_ZTV12CDeviceModel"},
+    {"CDeviceModel", "_ZTI12CDeviceModel"},
+
+    // infrastructure/factory.h
+    {"CFactory", "_ZN8CFactoryC1EPKcm"},
+    {"CFactory", "_ZN8CFactoryC2EPKcm"},
+    {"CFactory", "_ZN8CFactoryC1ERKS_"},
+    {"CFactory", "_ZN8CFactoryC2ERKS_"},
+    {"CFactory", "_ZN8CFactoryD0Ev"},
+    {"CFactory", "_ZN8CFactoryD1Ev"},
+    {"CFactory", "_ZN8CFactoryD2Ev"},
+    {"CFactory", "_ZNK8CFactory4InitEPKcmS1_"},
+    {"CFactory", "_ZNK8CFactory18FactorADeviceModelEPKc"},
+    {"CFactory", "_ZNK8CFactory15InitLanguageMapEv"},
+    {"CFactory", "_ZNK8CFactory13GetLanguageIdEPKc"},
+    {"CFactory", "_ZNK8CFactory18Get3LetterLanguageEt"},
+    {"CFactory", "_ZTV8CFactory"},
+    {"CFactory", "_ZTI8CFactory"},
+    {"CFactory", "g_Factory"},
+
+    // infrastructure/port.h
+    {"CPort", "_ZN5CPortC1Ev"},
+    {"CPort", "_ZN5CPortC2Ev"},
+    {"CPort", "_ZN5CPort4InitEPKc"},
+    {"CPort", "_ZNK5CPort10GetAddressEPcm"},
+    {"CPort", "_ZNK5CPort13GetPortNumberEPc"},
+    {"CPort", "_ZNK5CPort11IsSupportedEv"},
+    {"CPort", "_ZNK5CPort5IsUNCEv"},
+    {"CPort", "_ZNK5CPort8IsFakeIOEv"},
+    {"CPort", "_ZNK5CPort6IsNoIOEv"},
+    {"CPort", "_ZNK5CPort15IsFILEConnectedEv"},
+    {"CPort", "_ZNK5CPort15IsDirectConnectEv"},
+    {"CPort", "_ZNK5CPort7IsIrLPTEv"},
+    {"CPort", "_ZN5CPort8IsFakeIOEPKc"},
+    {"CPort", "_ZN5CPort6IsNoIOEPKc"},
+    {"CPort", "_ZN5CPort15IsDirectConnectEPKc"},
+    {"CPort", "_ZNK5CPort9GetDeviceER17CPortDeviceObject"},
+    {"CPort", "_ZNK5CPort19GetDeviceInstanceIDER11CVxCiString"},
+    {"CPort", "_ZNK5CPort11GetPortInfoEv"},
+    {"CPort", "_ZNK5CPort15ReleasePortInfoEPc"},
+    {"CPort", "_ZNK5CPort11IsVersionOKEPKcxx"},
+
+    // infrastructure/pnp_devices.h
+    {"CDevInfoSet", "_ZN11CDevInfoSetC1Ev"},
+    {"CDevInfoSet", "_ZN11CDevInfoSetC2Ev"},
+    {"CDevInfoSet", "_ZN11CDevInfoSetD1Ev"},
+    {"CDevInfoSet", "_ZN11CDevInfoSetD2Ev"},
+    {"CDevInfoSet", "_ZN11CDevInfoSet4OpenEPK5_GUIDPKcP6HWND__m"},
+    {"CDevInfoSet", "_ZN11CDevInfoSet11OpenPresentERK5_GUID"},
+    {"CDevInfoSet", "_ZN11CDevInfoSet21OpenPresentInterfacesERK5_GUID"},
+    {"CDevInfoSet", "_ZN11CDevInfoSet5CloseEv"},
+    {"CDevInfoSet", "_ZN11CDevInfoSet10NextDeviceER13CDeviceObject"},
+    {"CDevInfoSet", "_ZN11CDevInfoSet18FindByPhysicalNameEPKcR13CDeviceObject"},
+    {"CDevInfoSet", "_ZN11CDevInfoSet28OpenPresentInterfacesAndFindERK5_GUIDPKcR13CDeviceObject"},
+    {"CDeviceObject", "_ZN13CDeviceObjectC1Ev"},
+    {"CDeviceObject", "_ZN13CDeviceObjectC2Ev"},
+    {"CDeviceObject", "_ZN13CDeviceObjectC1ERKS_"},
+    {"CDeviceObject", "_ZN13CDeviceObjectC2ERKS_"},
+    {"CDeviceObject", "_ZN13CDeviceObjectaSERKS_"},
+    {"CDeviceObject", "_ZN13CDeviceObjectD0Ev"},
+    {"CDeviceObject", "_ZN13CDeviceObjectD1Ev"},
+    {"CDeviceObject", "_ZN13CDeviceObjectD2Ev"},
+    {"CDeviceObject", "_ZNK13CDeviceObject19GetRegistryPropertyEmPmPhmS0_"},
+    {"CDeviceObject", "_ZNK13CDeviceObject19GetRegistryPropertyEmR11CVxCiString"},
+    {"CDeviceObject", "_ZNK13CDeviceObject19GetDeviceInstanceIDER11CVxCiString"},
+    {"CDeviceObject", "_ZNK13CDeviceObject9GetParentERS_"},
+    {"CDeviceObject", "_ZNK13CDeviceObject27GetPhysicalDeviceObjectNameER11CVxCiString"},
+    {"CDeviceObject", "_ZNK13CDeviceObject17GetFirstInterfaceER16CDeviceInterface"},
+    {"CDeviceObject", "_ZNK13CDeviceObject14GetDriveLetterERc"},
+    {"CDeviceObject", "_ZN13CDeviceObject19InitFromDriveLetterEc"},
+    {"CDeviceObject", "_ZTV13CDeviceObject"},
+    {"CDeviceObject", "_ZTI13CDeviceObject"},
+    {"CPortDeviceObject", "_ZTV17CPortDeviceObject"},
+    {"CPortDeviceObject", "_ZTI17CPortDeviceObject"},
+    {"ForAllDevices", "_Z13ForAllDevicesPFjR13CDeviceObjectPvS1_S1_ES1_S1_S1_mRK5_GUID"},
+};
+
+// ---------------------------------------------------------------------------------------------
+// The export directory of a PE file image held in memory. Every offset and count is checked
+// against the image, so a damaged file gives an error text, never a read outside it.
+// ---------------------------------------------------------------------------------------------
+class PeExports
+{
+public:
+    bool Parse(const std::string& sImage, std::string* psError)
+    {
+        m_sImage = sImage;
+        m_names.clear();
+        m_sections.clear();
+        m_wMachine = 0;
+        std::string sError;
+        const bool fOk = ParseHeaders(&sError) && ParseExportDirectory(&sError);
+        if (psError) *psError = sError;
+        if (!fOk) m_names.clear();
+        return fOk;
+    }
+
+    WORD Machine() const { return m_wMachine; }
+    // Name -> function address (RVA), in the table's order.
+    const std::vector<std::pair<std::string, DWORD> >& Names() const { return m_names; }
+    bool Has(const std::string& sName) const
+    {
+        for (const auto& name : m_names)
+        {
+            if (name.first == sName) return true;
+        }
+        return false;
+    }
+
+private:
+    template <typename T>
+    bool ReadAt(uint64_t qwOffset, T* pValue) const
+    {
+        if (qwOffset > m_sImage.size() || m_sImage.size() - qwOffset < sizeof(T)) return false;
+        std::memcpy(pValue, m_sImage.data() + qwOffset, sizeof(T));
+        return true;
+    }
+
+    bool RvaToOffset(DWORD dwRva, uint64_t* pqwOffset) const
+    {
+        for (const IMAGE_SECTION_HEADER& section : m_sections)
+        {
+            const DWORD dwSpan = (std::max)(section.Misc.VirtualSize, section.SizeOfRawData);
+            if (dwRva >= section.VirtualAddress && dwRva - section.VirtualAddress < dwSpan)
+            {
+                const DWORD dwDelta = dwRva - section.VirtualAddress;
+                if (dwDelta >= section.SizeOfRawData) return false;  // not backed by the file
+                *pqwOffset = static_cast<uint64_t>(section.PointerToRawData) + dwDelta;
+                return *pqwOffset < m_sImage.size();
+            }
+        }
+        return false;
+    }
+
+    bool ReadName(DWORD dwRva, std::string* psName) const
+    {
+        uint64_t qwOffset = 0;
+        if (!RvaToOffset(dwRva, &qwOffset)) return false;
+        const char* p = m_sImage.data() + qwOffset;
+        const size_t cchMax = (std::min)(static_cast<size_t>(m_sImage.size() - qwOffset), static_cast<size_t>(4096));
+        const void* pEnd = std::memchr(p, '\0', cchMax);
+        if (!pEnd) return false;
+        psName->assign(p, static_cast<const char*>(pEnd) - p);
+        return true;
+    }
+
+    bool ParseHeaders(std::string* psError)
+    {
+        IMAGE_DOS_HEADER dos;
+        if (!ReadAt(0, &dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return Fail(psError, "no MZ header");
+        const uint64_t qwNt = static_cast<uint64_t>(static_cast<DWORD>(dos.e_lfanew));
+        DWORD dwSignature = 0;
+        IMAGE_FILE_HEADER file;
+        if (!ReadAt(qwNt, &dwSignature) || dwSignature != IMAGE_NT_SIGNATURE) return Fail(psError, "no PE signature");
+        if (!ReadAt(qwNt + sizeof(DWORD), &file)) return Fail(psError, "file header cut off");
+        m_wMachine = file.Machine;
+
+        const uint64_t qwOptional = qwNt + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
+        WORD wMagic = 0;
+        if (!ReadAt(qwOptional, &wMagic)) return Fail(psError, "optional header cut off");
+        IMAGE_DATA_DIRECTORY directory;
+        DWORD cDirectories = 0;
+        if (wMagic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        {
+            IMAGE_OPTIONAL_HEADER32 optional;
+            if (file.SizeOfOptionalHeader < sizeof(optional) || !ReadAt(qwOptional, &optional))
+                return Fail(psError, "PE32 optional header cut off");
+            cDirectories = optional.NumberOfRvaAndSizes;
+            directory = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        }
+        else if (wMagic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        {
+            IMAGE_OPTIONAL_HEADER64 optional;
+            if (file.SizeOfOptionalHeader < sizeof(optional) || !ReadAt(qwOptional, &optional))
+                return Fail(psError, "PE32+ optional header cut off");
+            cDirectories = optional.NumberOfRvaAndSizes;
+            directory = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        }
+        else
+        {
+            return Fail(psError, "unknown optional header magic");
+        }
+        if (cDirectories <= IMAGE_DIRECTORY_ENTRY_EXPORT || directory.VirtualAddress == 0)
+            return Fail(psError, "no export directory");
+        m_exportDirectory = directory;
+
+        const uint64_t qwSections = qwOptional + file.SizeOfOptionalHeader;
+        for (WORD i = 0; i < file.NumberOfSections; ++i)
+        {
+            IMAGE_SECTION_HEADER section;
+            if (!ReadAt(qwSections + i * sizeof(section), &section)) return Fail(psError, "section table cut off");
+            m_sections.push_back(section);
+        }
+        return true;
+    }
+
+    bool ParseExportDirectory(std::string* psError)
+    {
+        uint64_t qwDirectory = 0;
+        IMAGE_EXPORT_DIRECTORY exports;
+        if (!RvaToOffset(m_exportDirectory.VirtualAddress, &qwDirectory) || !ReadAt(qwDirectory, &exports))
+            return Fail(psError, "export directory outside the file");
+        uint64_t qwNames = 0, qwOrdinals = 0, qwFunctions = 0;
+        if (exports.NumberOfNames > 0 &&
+            (!RvaToOffset(exports.AddressOfNames, &qwNames) || !RvaToOffset(exports.AddressOfNameOrdinals, &qwOrdinals) ||
+             !RvaToOffset(exports.AddressOfFunctions, &qwFunctions)))
+            return Fail(psError, "export tables outside the file");
+        for (DWORD i = 0; i < exports.NumberOfNames; ++i)
+        {
+            DWORD dwNameRva = 0, dwFunctionRva = 0;
+            WORD wOrdinal = 0;
+            if (!ReadAt(qwNames + 4ull * i, &dwNameRva) || !ReadAt(qwOrdinals + 2ull * i, &wOrdinal))
+                return Fail(psError, "name table cut off");
+            if (wOrdinal >= exports.NumberOfFunctions || !ReadAt(qwFunctions + 4ull * wOrdinal, &dwFunctionRva))
+                return Fail(psError, "name refers to no function");
+            std::string sName;
+            if (!ReadName(dwNameRva, &sName)) return Fail(psError, "name outside the file");
+            m_names.push_back(std::make_pair(sName, dwFunctionRva));
+        }
+        return true;
+    }
+
+    static bool Fail(std::string* psError, const char* pszWhy)
+    {
+        *psError = pszWhy;
+        return false;
+    }
+
+    std::string m_sImage;
+    WORD m_wMachine = 0;
+    IMAGE_DATA_DIRECTORY m_exportDirectory = {};
+    std::vector<IMAGE_SECTION_HEADER> m_sections;
+    std::vector<std::pair<std::string, DWORD> > m_names;
+};
+
+std::string DllPath() { return vxtest::WinPathFromUnix(vxtest::Env("VX_INFRA_DLL")); }
+
+struct Module
+{
+    const char* pszWhat;
+    std::string (*pfnPath)();
+};
+
+const Module kModules[] = {{"vxfpdi14.exe", vxtest::PdiExePath}, {"vxinfra14.dll", DllPath}};
+
+bool LoadExports(const std::string& sPath, PeExports* pExports)
+{
+    std::string sImage, sError;
+    if (!vxtest::ReadFileBytes(sPath, &sImage))
+    {
+        ADD_FAILURE() << "cannot read " << sPath;
+        return false;
+    }
+    if (!pExports->Parse(sImage, &sError))
+    {
+        ADD_FAILURE() << sPath << ": " << sError;
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The reader itself: it must agree with the system's loader and refuse damaged files.
+// ---------------------------------------------------------------------------------------------
+TEST(PeExportReader, AgreesWithTheLoader)
+{
+    PeExports exports;
+    ASSERT_TRUE(LoadExports(DllPath(), &exports));
+    ASSERT_GT(exports.Names().size(), 100u);
+
+    // Mapped without running its start-up: only the table is looked at.
+    HMODULE hDll = LoadLibraryExA(DllPath().c_str(), NULL, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_TRUE(hDll != NULL) << GetLastError();
+    size_t i = 0;
+    for (const auto& name : exports.Names())
+    {
+        FARPROC pfn = GetProcAddress(hDll, name.first.c_str());
+        ASSERT_TRUE(pfn != NULL) << i << ": " << name.first;
+        EXPECT_EQ(reinterpret_cast<ULONG_PTR>(hDll) + name.second, reinterpret_cast<ULONG_PTR>(pfn))
+            << i << ": " << name.first;
+        ++i;
+    }
+    FreeLibrary(hDll);
+}
+
+TEST(PeExportReader, NamesAreSortedAsTheLoaderSearchesThem)
+{
+    for (const Module& module : kModules)
+    {
+        PeExports exports;
+        ASSERT_TRUE(LoadExports(module.pfnPath(), &exports)) << module.pszWhat;
+        for (size_t i = 1; i < exports.Names().size(); ++i)
+        {
+            EXPECT_LT(std::strcmp(exports.Names()[i - 1].first.c_str(), exports.Names()[i].first.c_str()), 0)
+                << module.pszWhat << " " << i;
+        }
+    }
+}
+
+// Offsets of the headers of the DLL's image, for damaging them one at a time.
+struct Layout
+{
+    size_t cbNt;          // "PE\0\0"
+    size_t cbOptional;    // optional header
+    size_t cbExportsRva;  // DataDirectory[EXPORT].VirtualAddress
+};
+
+Layout LayoutOf(const std::string& sImage)
+{
+    IMAGE_DOS_HEADER dos;
+    std::memcpy(&dos, sImage.data(), sizeof(dos));
+    Layout layout;
+    layout.cbNt = static_cast<size_t>(dos.e_lfanew);
+    layout.cbOptional = layout.cbNt + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
+    WORD wMagic;
+    std::memcpy(&wMagic, sImage.data() + layout.cbOptional, sizeof(wMagic));
+    layout.cbExportsRva = layout.cbOptional + (wMagic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                                                   ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
+                                                   : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
+    return layout;
+}
+
+TEST(PeExportReader, RefusesDamagedFiles)
+{
+    std::string sImage;
+    ASSERT_TRUE(vxtest::ReadFileBytes(DllPath(), &sImage));
+    ASSERT_GT(sImage.size(), 4096u);
+    const Layout layout = LayoutOf(sImage);
+
+    struct Damage
+    {
+        const char* pszWhat;
+        size_t cbOffset;  // where a 0xCC-filled DWORD goes; npos: cut the file there instead
+        size_t cbCut;
+    };
+    const size_t npos = static_cast<size_t>(-1);
+    const Damage kDamages[] = {
+        {"empty file", npos, 0},
+        {"shorter than the MZ header", npos, sizeof(IMAGE_DOS_HEADER) - 1},
+        {"cut inside the file header", npos, layout.cbNt + 8},
+        {"cut inside the optional header", npos, layout.cbOptional + 16},
+        {"cut after the headers", npos, 1024},
+        {"MZ overwritten", 0, 0},
+        {"e_lfanew far outside", offsetof(IMAGE_DOS_HEADER, e_lfanew), 0},
+        {"PE signature overwritten", layout.cbNt, 0},
+        {"optional header magic overwritten", layout.cbOptional, 0},
+        {"export directory outside every section", layout.cbExportsRva, 0},
+    };
+    for (size_t i = 0; i < sizeof(kDamages) / sizeof(kDamages[0]); ++i)
+    {
+        std::string sDamaged = sImage;
+        if (kDamages[i].cbOffset == npos)
+        {
+            sDamaged.resize(kDamages[i].cbCut);
+        }
+        else
+        {
+            std::memset(&sDamaged[kDamages[i].cbOffset], 0xcc, sizeof(DWORD));
+        }
+        PeExports exports;
+        std::string sError;
+        EXPECT_FALSE(exports.Parse(sDamaged, &sError)) << i << ": " << kDamages[i].pszWhat;
+        EXPECT_FALSE(sError.empty()) << i;
+        EXPECT_TRUE(exports.Names().empty()) << i;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The exports themselves.
+// ---------------------------------------------------------------------------------------------
+TEST(Exports, ModulesAreBuiltForThisTablesMachine)
+{
+    for (const Module& module : kModules)
+    {
+        PeExports exports;
+        ASSERT_TRUE(LoadExports(module.pfnPath(), &exports)) << module.pszWhat;
+        EXPECT_EQ(kExpectedMachine, exports.Machine()) << module.pszWhat;
+    }
+}
+
+TEST(Exports, EveryInterfaceNameIsExported)
+{
+    for (const Module& module : kModules)
+    {
+        PeExports exports;
+        ASSERT_TRUE(LoadExports(module.pfnPath(), &exports)) << module.pszWhat;
+        for (size_t i = 0; i < sizeof(kExpectedExports) / sizeof(kExpectedExports[0]); ++i)
+        {
+            EXPECT_TRUE(exports.Has(kExpectedExports[i].pszName))
+                << module.pszWhat << " lacks " << i << " (" << kExpectedExports[i].pszOwner
+                << "): " << kExpectedExports[i].pszName;
+        }
+    }
+}
+
+TEST(Exports, TableNamesEachExportOnce)
+{
+    std::vector<std::string> names;
+    for (const ExpectedExport& expected : kExpectedExports) names.push_back(expected.pszName);
+    std::sort(names.begin(), names.end());
+    EXPECT_TRUE(std::adjacent_find(names.begin(), names.end()) == names.end());
+}
+
+// A program may load either; both must offer the same library.
+TEST(Exports, ExecutableAndDllExportTheSameNames)
+{
+    PeExports exe, dll;
+    ASSERT_TRUE(LoadExports(vxtest::PdiExePath(), &exe));
+    ASSERT_TRUE(LoadExports(DllPath(), &dll));
+    std::vector<std::string> exeNames, dllNames;
+    for (const auto& name : exe.Names()) exeNames.push_back(name.first);
+    for (const auto& name : dll.Names()) dllNames.push_back(name.first);
+    std::sort(exeNames.begin(), exeNames.end());
+    std::sort(dllNames.begin(), dllNames.end());
+    std::vector<std::string> onlyExe, onlyDll;
+    std::set_difference(exeNames.begin(), exeNames.end(), dllNames.begin(), dllNames.end(),
+                        std::back_inserter(onlyExe));
+    std::set_difference(dllNames.begin(), dllNames.end(), exeNames.begin(), exeNames.end(),
+                        std::back_inserter(onlyDll));
+    for (const std::string& s : onlyExe) ADD_FAILURE() << "only the executable exports " << s;
+    for (const std::string& s : onlyDll) ADD_FAILURE() << "only the DLL exports " << s;
+}
+
+}  // namespace
