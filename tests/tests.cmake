@@ -14,6 +14,12 @@ vx_wine_test(NAME install_type EXE test_install_type SERIAL)
 vx_wine_test(NAME install_type_win98 EXE test_install_type RELEASE win98 SERIAL)
 vx_wine_test(NAME error_codes EXE test_error_codes)
 vx_wine_test(NAME error_codes_he EXE test_error_codes LOCALE he_IL.UTF-8 ARGS --gtest_filter=ShowMessageBox.StylePassedOn:GetLastErrorMsg.BoxIsAnInformationBoxWithoutOwner)
+vx_wine_test(NAME thread EXE test_thread)
+vx_wine_test(NAME ipc_objects EXE test_ipc_objects ARGS --gtest_filter=-SpoolerMutex.*)
+vx_wine_test(NAME ipc_objects_spooler EXE test_ipc_objects SERIAL ARGS --gtest_filter=SpoolerMutex.*)  # fixed name
+vx_wine_test(NAME event_composite EXE test_event_composite)
+# The library as other programs use it: exports, the DLL, the installed package, a consumer.
+include(${CMAKE_CURRENT_SOURCE_DIR}/library_tests.cmake)
 # OS identification on every release it tells apart; 64-bit Windows needs the 32-bit build (WOW64).
 vx_wine_test(NAME os_version_winxp EXE test_os_version RELEASE winxp)
 foreach(release win95 win98 winme nt40 win2k win2003 vista)
