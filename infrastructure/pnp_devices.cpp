@@ -747,7 +747,8 @@ unsigned int ForAllDevices(PFN_DEVICE_CALLBACK pfnCallback, void* pUser1, void* 
 {
     try
     {
-        // Shared, so a device a callback keeps a copy of still has its set.
+        // Shared, so a device a callback keeps a copy of still has its set: the set closes
+        // with the last of them, at the latest on return.
         std::shared_ptr<CDevInfoSet> pSet = std::make_shared<CDevInfoSet>();
         if (pSet->Open(&classGuid, NULL, NULL, ulFlags) != 0) return 0;
         for (;;)
@@ -757,7 +758,6 @@ unsigned int ForAllDevices(PFN_DEVICE_CALLBACK pfnCallback, void* pUser1, void* 
             CDeviceObjectAccess::KeepSetAlive(device, pSet);
             if (pfnCallback && !pfnCallback(device, pUser1, pUser2, pUser3)) break;
         }
-        pSet->Close();
         return 1;
     }
     catch (...)

@@ -28,3 +28,18 @@ endforeach()
 foreach(release winxp64 win2003)
   vx_wine_test(NAME os_version_${release}_64 EXE test_os_version RELEASE ${release} ARCH win64 ARGS --gtest_filter=OsVersionOnThisRelease.*)
 endforeach()
+# Device tree: Wine's own functions (also as other releases), the stand-in tree of
+# tests/doubles (SERIAL: it adds a removable drive to the prefix), and libraries that cannot load.
+vx_wine_test(NAME pnp_devices EXE test_pnp_devices ARGS --gtest_filter=UsbPortName.*:PnpBinding.*:PnpWine.*)
+foreach(release winme nt40 win2k win2003)
+  vx_wine_test(NAME pnp_devices_${release} EXE test_pnp_devices RELEASE ${release} ARGS --gtest_filter=PnpBinding.*)
+endforeach()
+vx_wine_test(NAME pnp_devices_win98 EXE test_pnp_devices RELEASE win98 ARGS --gtest_filter=PnpBinding.*:PnpWine9x.*)
+vx_wine_test(NAME pnp_devices_double EXE test_pnp_devices SERIAL ENV WINEDLLOVERRIDES=cfgmgr32,setupapi=n,b
+             ARGS --gtest_filter=PnpDouble.*)
+vx_wine_test(NAME pnp_devices_double_win98 EXE test_pnp_devices RELEASE win98 SERIAL
+             ENV WINEDLLOVERRIDES=cfgmgr32,setupapi=n,b ARGS --gtest_filter=PnpDouble9x.*)
+vx_wine_test(NAME pnp_devices_no_cfgmgr32 EXE test_pnp_devices ENV WINEDLLOVERRIDES=cfgmgr32=d
+             ARGS --gtest_filter=PnpNoCfgMgr.*)
+vx_wine_test(NAME pnp_devices_no_setupapi EXE test_pnp_devices ENV WINEDLLOVERRIDES=setupapi=d
+             ARGS --gtest_filter=PnpNoSetupApi.*)
