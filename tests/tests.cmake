@@ -43,3 +43,6 @@ vx_wine_test(NAME pnp_devices_no_cfgmgr32 EXE test_pnp_devices ENV WINEDLLOVERRI
              ARGS --gtest_filter=PnpNoCfgMgr.*)
 vx_wine_test(NAME pnp_devices_no_setupapi EXE test_pnp_devices ENV WINEDLLOVERRIDES=setupapi=d
              ARGS --gtest_filter=PnpNoSetupApi.*)
+# Ports: the monitor lookup only reads the spooler; the infrared name differs on Windows 9x.
+vx_wine_test(NAME port EXE test_port)
+vx_wine_test(NAME port_win98 EXE test_port RELEASE win98)
