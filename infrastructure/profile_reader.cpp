@@ -4,7 +4,6 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,13 +19,68 @@ const int kLineBuffer = 1000;
 // Section names are kept up to this many bytes.
 const size_t kMaxSectionName = 249;
 
-typedef std::basic_string_view<char, CVxCiCharTraits> CiView;
+// Byte facts of the process's code page and C library, read once: the upper-case conversion
+// that orders names (the same as the case-insensitive string's) and the lead bytes of
+// double-byte characters.
+class CByteTables
+{
+public:
+    static const CByteTables& Get()
+    {
+        static const CByteTables s_tables;
+        return s_tables;
+    }
+    unsigned char Upper(char c) const { return m_upper[static_cast<unsigned char>(c)]; }
+    bool IsLead(char c) const { return m_lead[static_cast<unsigned char>(c)]; }
 
-// Lets the maps be searched with a plain C string, without building a key string per lookup.
+private:
+    CByteTables()
+    {
+        for (int i = 0; i < 256; ++i)
+        {
+            m_upper[i] = static_cast<unsigned char>(CVxCiCharTraits::Upper(static_cast<char>(i)));
+            m_lead[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
+        }
+    }
+    unsigned char m_upper[256];
+    bool m_lead[256];
+};
+
+// A name to compare: a stored key or a caller's C string, without copying the latter.
+struct CiKey
+{
+    CiKey(const CVxCiString& s) : p(s.c_str()), n(s.size()) {}
+    CiKey(const char* psz) : p(psz), n(std::strlen(psz)) {}
+    const char* p;
+    size_t n;
+};
+
+bool CiPrefixEqual(const char* a, const char* b, size_t n)
+{
+    const CByteTables& tables = CByteTables::Get();
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (tables.Upper(a[i]) != tables.Upper(b[i])) return false;
+    }
+    return true;
+}
+
+// Case-insensitive order; the shorter of two names that agree sorts first.
 struct CiLess
 {
     typedef void is_transparent;
-    bool operator()(CiView a, CiView b) const { return a.compare(b) < 0; }
+    bool operator()(const CiKey& a, const CiKey& b) const
+    {
+        const CByteTables& tables = CByteTables::Get();
+        const size_t n = a.n < b.n ? a.n : b.n;
+        for (size_t i = 0; i < n; ++i)
+        {
+            const unsigned char ca = tables.Upper(a.p[i]);
+            const unsigned char cb = tables.Upper(b.p[i]);
+            if (ca != cb) return ca < cb;
+        }
+        return a.n < b.n;
+    }
 };
 
 // Owns a file handle; empty is NULL or INVALID_HANDLE_VALUE. Closing keeps the last error.
@@ -170,7 +224,7 @@ private:
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
-bool IsLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
+bool IsLeadByte(char c) { return CByteTables::Get().IsLead(c); }
 
 // The first ch outside double-byte characters (']' and '=' can be trail bytes).
 char* FindSingleByte(char* psz, char ch)
@@ -235,26 +289,66 @@ void ParseLine(char* pszLine, CSectionMap& sections, CProfileSection*& pCurrent)
     pCurrent->keyOrder.push_back(std::move(sKey));
 }
 
+void ParseOneLine(char* pszLine, CSectionMap& sections, CProfileSection*& pCurrent)
+{
+    char* p = pszLine;
+    while (*p == '\r' || *p == '\n') ++p;
+    p[std::strcspn(p, "\r\n")] = '\0';
+    p = TrimSpaces(p);
+    if (*p) ParseLine(p, sections, pCurrent);
+}
+
+// Reads the stream as fgets with a 1000-byte buffer would: a line ends after its LF or after
+// 999 bytes. The C runtime's text mode still does the CR/LF and end-of-file translation; only
+// the reads are made in large blocks.
 void ParseStream(FILE* pFile, CSectionMap& sections)
 {
+    std::vector<char> block(64 * 1024);
     char szLine[kLineBuffer];
+    size_t cchLine = 0;
     CProfileSection* pCurrent = NULL;
-    while (std::fgets(szLine, sizeof(szLine), pFile))
+    size_t cbRead;
+    while ((cbRead = std::fread(block.data(), 1, block.size(), pFile)) > 0)
     {
-        char* p = szLine;
-        while (*p == '\r' || *p == '\n') ++p;
-        p[std::strcspn(p, "\r\n")] = '\0';
-        p = TrimSpaces(p);
-        if (*p) ParseLine(p, sections, pCurrent);
+        const char* p = block.data();
+        const char* pEnd = p + cbRead;
+        while (p < pEnd)
+        {
+            const size_t cbRoom = (kLineBuffer - 1) - cchLine;
+            const size_t cbAvailable = static_cast<size_t>(pEnd - p) < cbRoom ? static_cast<size_t>(pEnd - p) : cbRoom;
+            const char* pNewLine = static_cast<const char*>(std::memchr(p, '\n', cbAvailable));
+            const size_t cbTake = pNewLine ? static_cast<size_t>(pNewLine - p) + 1 : cbAvailable;
+            std::memcpy(szLine + cchLine, p, cbTake);
+            cchLine += cbTake;
+            p += cbTake;
+            if (pNewLine || cchLine == kLineBuffer - 1)
+            {
+                szLine[cchLine] = '\0';
+                ParseOneLine(szLine, sections, pCurrent);
+                cchLine = 0;
+            }
+        }
+    }
+    if (cchLine > 0)
+    {
+        szLine[cchLine] = '\0';
+        ParseOneLine(szLine, sections, pCurrent);
     }
 }
 
 // Steps of the load after the handle is known: the CD-ROM and Windows-directory shortcuts and
 // the freshness check. Returns whether to parse; *pfResult is the load's result otherwise.
-bool NeedsParse(CProfileCache& cache, CProfileEntry& entry, LPCSTR pFileName, bool fNewEntry, BOOL* pfResult)
+// fKeptHandle: the handle was kept from an earlier check (never on Windows 9x, where each
+// check opens the file anew).
+bool NeedsParse(CProfileCache& cache, CProfileEntry& entry, LPCSTR pFileName, bool fNewEntry, bool fKeptHandle,
+                BOOL* pfResult)
 {
     *pfResult = TRUE;
-    if (entry.uDriveType == DRIVE_CDROM) return false;
+    if (entry.uDriveType == DRIVE_CDROM)
+    {
+        if (!ProfileKeepsFilesOpen()) entry.hFile.Reset();
+        return false;
+    }
     if (entry.uDriveType == 0)
     {
         char szRoot[4];
@@ -263,8 +357,8 @@ bool NeedsParse(CProfileCache& cache, CProfileEntry& entry, LPCSTR pFileName, bo
     }
     const char* pszWindows = cache.WindowsDirectory();
     const size_t cchWindows = std::strlen(pszWindows);
-    if (entry.dwSize != 0 && entry.hFile.IsValid() && cchWindows > 0 && std::strlen(pFileName) >= cchWindows &&
-        CVxCiCharTraits::compare(pFileName, pszWindows, cchWindows) == 0)
+    if (entry.dwSize != 0 && fKeptHandle && cchWindows > 0 && std::strlen(pFileName) >= cchWindows &&
+        CiPrefixEqual(pFileName, pszWindows, cchWindows))
     {
         return false;
     }
@@ -284,13 +378,17 @@ bool NeedsParse(CProfileCache& cache, CProfileEntry& entry, LPCSTR pFileName, bo
     return true;
 }
 
-BOOL LoadProfileFile(CProfileCache& cache, LPCSTR pFileName)
+// *ppEntry: the file's entry after the load, or null when there is none.
+BOOL LoadProfileFile(CProfileCache& cache, LPCSTR pFileName, const CProfileEntry** ppEntry)
 {
+    *ppEntry = NULL;
     if (!pFileName) return FALSE;
     CEntryMap& entries = cache.Entries();
-    CEntryMap::iterator it = entries.find(CiView(pFileName));
+    CEntryMap::iterator it = entries.find(pFileName);
     const bool fNewEntry = it == entries.end();
-    if (fNewEntry || !it->second.hFile.IsValid())
+    if (!fNewEntry) *ppEntry = &it->second;
+    const bool fKeptHandle = !fNewEntry && it->second.hFile.IsValid();
+    if (!fKeptHandle)
     {
         const DWORD dwShare =
             Is9X() ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
@@ -307,10 +405,11 @@ BOOL LoadProfileFile(CProfileCache& cache, LPCSTR pFileName)
     }
 
     CProfileEntry& entry = it->second;
+    *ppEntry = &entry;
     const FILETIME ftOld = entry.ftLastWrite;
     const DWORD dwOldSize = entry.dwSize;
     BOOL fResult = TRUE;
-    if (!NeedsParse(cache, entry, pFileName, fNewEntry, &fResult)) return fResult;
+    if (!NeedsParse(cache, entry, pFileName, fNewEntry, fKeptHandle, &fResult)) return fResult;
 
     CStdioFile file(std::fopen(pFileName, "r"));
     if (!file.Get())
@@ -321,7 +420,6 @@ BOOL LoadProfileFile(CProfileCache& cache, LPCSTR pFileName)
         g_TraceLog.Trace(TRACE_DETAIL, "Cannot _tfopen(%s), last error=%d", pFileName, static_cast<int>(GetLastError()));
         return TRUE;
     }
-    std::setvbuf(file.Get(), NULL, _IOFBF, 64 * 1024);
     entry.sections.clear();
     ParseStream(file.Get(), entry.sections);
     return TRUE;
@@ -427,7 +525,9 @@ DWORD CopyDefault(LPCSTR lpDefault, LPSTR lpReturnedString)
     size_t cch = std::strlen(lpDefault);
     std::memcpy(lpReturnedString, lpDefault, cch + 1);
     while (cch > 0 && lpReturnedString[cch - 1] == ' ') lpReturnedString[--cch] = '\0';
-    g_TraceLog.TraceAuto("GetPrivateProfileStringA() built the default value: \"%s\"\n", lpReturnedString);
+    // A general line; the mask is tested first so that a lookup does not classify the format.
+    if (g_TraceLog.GetMask() & TRACE_GENERAL)
+        g_TraceLog.TraceAuto("GetPrivateProfileStringA() built the default value: \"%s\"\n", lpReturnedString);
     return static_cast<DWORD>(cch);
 }
 
@@ -446,12 +546,12 @@ DWORD ReadFromEntry(const CProfileEntry& entry, LPCSTR lpAppName, LPCSTR lpKeyNa
                     DWORD nSize, DWORD cchDefault)
 {
     if (!lpAppName) return ListSectionNames(entry, lpReturnedString, nSize);
-    CSectionMap::const_iterator itSection = entry.sections.find(CiView(lpAppName));
+    CSectionMap::const_iterator itSection = entry.sections.find(lpAppName);
     if (itSection == entry.sections.end()) return cchDefault;
     const CProfileSection& section = itSection->second;
     if (lpKeyName)
     {
-        auto itValue = section.values.find(CiView(lpKeyName));
+        auto itValue = section.values.find(lpKeyName);
         if (itValue == section.values.end()) return cchDefault;
         const CVxCiString& sValue = itValue->second;
         const size_t cchCopy = sValue.size() < nSize - 1 ? sValue.size() : nSize - 1;
@@ -481,13 +581,13 @@ DWORD HeldStringLength(LPSTR lpReturnedString, DWORD nSize)
 
 DWORD ReadSectionFromEntry(const CProfileEntry& entry, LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize)
 {
-    CSectionMap::const_iterator itSection = entry.sections.find(CiView(lpAppName));
+    CSectionMap::const_iterator itSection = entry.sections.find(lpAppName);
     if (itSection == entry.sections.end()) return HeldStringLength(lpReturnedString, nSize);
     const CProfileSection& section = itSection->second;
     CListWriter list(lpReturnedString, nSize);
     for (const CVxCiString& sKey : section.keyOrder)
     {
-        auto itValue = section.values.find(CiView(sKey));
+        auto itValue = section.values.find(sKey);
         if (itValue == section.values.end()) continue;
         const CVxCiString sLine = sKey + "=";
         if (!list.Add(sLine.c_str(), sLine.size(), itValue->second.c_str(), itValue->second.size())) break;
@@ -529,7 +629,7 @@ bool GetProfileCacheEntryInfo(LPCSTR pFileName, ProfileCacheEntryInfo* pInfo)
     if (!pFileName || !pInfo) return false;
     CProfileCache& cache = CProfileCache::Instance();
     CProfileLock lock(cache);
-    CEntryMap::const_iterator it = cache.Entries().find(CiView(pFileName));
+    CEntryMap::const_iterator it = cache.Entries().find(pFileName);
     if (it == cache.Entries().end()) return false;
     pInfo->dwSize = it->second.dwSize;
     pInfo->ftLastWrite = it->second.ftLastWrite;
@@ -549,16 +649,16 @@ DWORD ReadProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LP
         if (!CheckStringArguments(lpDefault, lpReturnedString, nSize, pFileName)) return 0;
         const DWORD cchDefault = CopyDefault(lpDefault, lpReturnedString);
 
-        LoadProfileFile(cache, pFileName);
-        CEntryMap::const_iterator it = cache.Entries().find(CiView(pFileName));
-        if (it == cache.Entries().end()) return cchDefault;
-        if (it->second.dwSize < PROFILE_NATIVE_SIZE_LIMIT && Is9X())
+        const CProfileEntry* pEntry = NULL;
+        LoadProfileFile(cache, pFileName, &pEntry);
+        if (!pEntry) return cchDefault;
+        if (pEntry->dwSize < PROFILE_NATIVE_SIZE_LIMIT && Is9X())
         {
             g_TraceLog.Trace(TRACE_DETAIL, "GetPrivateProfileString redirected to native");
             return GetPrivateProfileStringA(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize,
                                             NativeFileName(pFileName).c_str());
         }
-        return ReadFromEntry(it->second, lpAppName, lpKeyName, lpReturnedString, nSize, cchDefault);
+        return ReadFromEntry(*pEntry, lpAppName, lpKeyName, lpReturnedString, nSize, cchDefault);
     }
     catch (...)
     {
@@ -576,15 +676,15 @@ DWORD ReadProfileSection(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, 
         CProfileLock lock(cache);
         if (!CheckSectionArguments(lpAppName, lpReturnedString, nSize, pFileName)) return 0;
 
-        LoadProfileFile(cache, pFileName);
-        CEntryMap::const_iterator it = cache.Entries().find(CiView(pFileName));
-        if (it == cache.Entries().end()) return HeldStringLength(lpReturnedString, nSize);
-        if (it->second.dwSize < PROFILE_NATIVE_SIZE_LIMIT && Is9X())
+        const CProfileEntry* pEntry = NULL;
+        LoadProfileFile(cache, pFileName, &pEntry);
+        if (!pEntry) return HeldStringLength(lpReturnedString, nSize);
+        if (pEntry->dwSize < PROFILE_NATIVE_SIZE_LIMIT && Is9X())
         {
             g_TraceLog.Trace(TRACE_DETAIL, "GetPrivateProfileSection() redirected to native");
             return GetPrivateProfileSectionA(lpAppName, lpReturnedString, nSize, NativeFileName(pFileName).c_str());
         }
-        return ReadSectionFromEntry(it->second, lpAppName, lpReturnedString, nSize);
+        return ReadSectionFromEntry(*pEntry, lpAppName, lpReturnedString, nSize);
     }
     catch (...)
     {

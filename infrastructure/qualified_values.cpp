@@ -17,6 +17,8 @@ namespace
 const WORD kSystemDefaultLanguage = 0x800;
 // The primary language is the identifier's low ten bits.
 const WORD kPrimaryLanguageMask = 0x3FF;
+// RT_STRING, spelled out so that it is the ANSI form whatever UNICODE says.
+const WORD kStringTableType = 6;
 
 const char* OrNull(const char* psz) { return psz ? psz : "(null)"; }
 
@@ -112,7 +114,7 @@ HMODULE ResourceLibrary()
 bool FindStringResource(HMODULE hModule, UINT uId, WORD wLangId, const WCHAR** ppText, int* pcchText)
 {
     if (uId > 0xFFFF) return false;  // string identifiers are 16-bit; larger blocks do not exist
-    HRSRC hInfo = FindResourceExA(hModule, MAKEINTRESOURCEA(5) /* RT_STRING */,
+    HRSRC hInfo = FindResourceExA(hModule, MAKEINTRESOURCEA(kStringTableType),
                                   MAKEINTRESOURCEA(static_cast<WORD>(uId / 16 + 1)), wLangId);
     if (!hInfo) return false;
     HGLOBAL hData = LoadResource(hModule, hInfo);

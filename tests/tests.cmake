@@ -46,3 +46,28 @@ vx_wine_test(NAME pnp_devices_no_setupapi EXE test_pnp_devices ENV WINEDLLOVERRI
 # Ports: the monitor lookup only reads the spooler; the infrared name differs on Windows 9x.
 vx_wine_test(NAME port EXE test_port)
 vx_wine_test(NAME port_win98 EXE test_port RELEASE win98)
+# Device data files: profile reader, qualified values, install-media checks, debug settings.
+vx_wine_test(NAME profile_reader EXE test_profile_reader)
+vx_wine_test(NAME profile_reader_win98 EXE test_profile_reader RELEASE win98 ARGS --gtest_filter=ProfilePlatform.*:ProfileFreshness.*)
+vx_wine_test(NAME profile_reader_nt40 EXE test_profile_reader RELEASE nt40 ARGS --gtest_filter=ProfilePlatform.*)
+vx_wine_test(NAME profile_reader_ja EXE test_profile_reader RELEASE winxp LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*)
+# Localized strings: the resource library (copied beside the test as "<program>.dll") and a
+# module with a string table of its own.
+foreach(strings library module)
+  add_library(vxtest_strings_${strings} SHARED ${CMAKE_CURRENT_SOURCE_DIR}/resources/string_dll.c
+              ${CMAKE_CURRENT_SOURCE_DIR}/resources/strings_${strings}.rc)
+  set_target_properties(vxtest_strings_${strings} PROPERTIES PREFIX "")
+  add_dependencies(test_qualified_values vxtest_strings_${strings})
+endforeach()
+vx_wine_test(NAME qualified_values EXE test_qualified_values)
+vx_wine_test(NAME qualified_values_win98 EXE test_qualified_values RELEASE win98 ARGS --gtest_filter=Qualifiers.*:GetValueByOS.*:LoadStringList.*:GetValueByQualifier.*)
+vx_wine_test(NAME qualified_values_nt40 EXE test_qualified_values RELEASE nt40 ARGS --gtest_filter=Qualifiers.*:GetValueByOS.*)
+vx_wine_test(NAME qualified_values_ja EXE test_qualified_values RELEASE win2k LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*:Qualifiers.*:GetValueByOS.*)
+vx_wine_test(NAME media_checks EXE test_media_checks)
+vx_wine_test(NAME media_checks_ja EXE test_media_checks RELEASE winxp LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*:GetAutorunInfPath.*)
+vx_wine_test(NAME command_line EXE test_command_line)
+vx_wine_test(NAME command_line_ja EXE test_command_line RELEASE winxp LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*:SplitCommandLine.*)
+# Benchmark of the cached profile reader (prints figures; not a test).
+add_executable(bench_profile ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_profile.cpp)
+target_link_libraries(bench_profile PRIVATE vxinfra)
+target_compile_options(bench_profile PRIVATE ${VX_WARNINGS})
