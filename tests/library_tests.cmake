@@ -47,3 +47,5 @@ set_tests_properties(consumer consumer_example PROPERTIES
 set_tests_properties(consumer PROPERTIES RESOURCE_LOCK machine_state)
 set_tests_properties(consumer_example PROPERTIES
   PASS_REGULAR_EXPRESSION "Quorvane Model 1234 Series: driver \"Quorvane Model 1234 Series\", USB id USB.VID_2F1C&PID_1234")
+add_test(NAME readme_example COMMAND ${CMAKE_COMMAND} -DREADME=${CMAKE_SOURCE_DIR}/README.md
+         -DEXAMPLE=${CMAKE_CURRENT_SOURCE_DIR}/consumer/example.cpp -P ${CMAKE_CURRENT_SOURCE_DIR}/consumer/readme_example.cmake)

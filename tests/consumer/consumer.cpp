@@ -20,6 +20,7 @@
 #include "infrastructure/os_version.h"
 #include "infrastructure/port.h"
 #include "infrastructure/printer.h"
+#include "infrastructure/spooler_enum.h"
 #include "infrastructure/thread.h"
 
 namespace
@@ -329,6 +330,81 @@ void CheckInstalledPrinter(const InstalledPrinter& installed, const std::string&
     CHECK(file.IsSupported() == 0);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Walks over printers and ports
+
+struct PrinterSearch
+{
+    const char* pszName;
+    int cSeen;        // printers handed to the entry callback
+    int cFound;       // ... of them the installed one
+    bool fModelOk;    // its model came from the process-wide factory
+    bool fIndexesOk;  // user3 counted up from 0 for each entry
+    ULONG_PTR uNext;
+};
+
+unsigned int SeePrinter(CPrinter& printer, void* pUser1, void* /*pUser2: count*/, void* pUser3)
+{
+    PrinterSearch* pSearch = static_cast<PrinterSearch*>(pUser1);
+    if (reinterpret_cast<ULONG_PTR>(pUser3) < pSearch->uNext) pSearch->fIndexesOk = false;
+    pSearch->uNext = reinterpret_cast<ULONG_PTR>(pUser3) + 1;
+    ++pSearch->cSeen;
+    if (std::strcmp(printer.GetATemporalFriendlyNamePtr(), pSearch->pszName) == 0)
+    {
+        ++pSearch->cFound;
+        const char* pszModel = printer.GetModelName();
+        pSearch->fModelOk = pszModel != NULL && std::strcmp(pszModel, kDriverName) == 0;
+    }
+    return 1;
+}
+
+// Stops at the installed printer's name, before its entry callback.
+unsigned int StopAtName(const char* pszName, void* pUser1, void*, void*)
+{
+    return std::strcmp(pszName, static_cast<PrinterSearch*>(pUser1)->pszName) != 0 ? 1 : 0;
+}
+
+struct PortSearch
+{
+    int cPorts;
+    bool fHaveLpt1;
+    bool fHaveFile;
+    bool fCountOk;  // user2 stood for the number of entries
+};
+
+unsigned int SeePort(PORT_INFO_2A& port, void* pUser1, void* pUser2, void* pUser3)
+{
+    PortSearch* pSearch = static_cast<PortSearch*>(pUser1);
+    ++pSearch->cPorts;
+    if (reinterpret_cast<ULONG_PTR>(pUser3) >= reinterpret_cast<ULONG_PTR>(pUser2)) pSearch->fCountOk = false;
+    if (port.pPortName && std::strcmp(port.pPortName, "LPT1:") == 0) pSearch->fHaveLpt1 = true;
+    CPort classified;
+    if (port.pPortName && classified.Init(port.pPortName) == ERR_NOERROR && classified.IsNoIO()) pSearch->fHaveFile = true;
+    return 1;
+}
+
+void CheckWalks(const InstalledPrinter& installed)
+{
+    PrinterSearch search = {installed.Name(), 0, 0, false, true, 0};
+    CHECK(ForAllPrinters(SeePrinter, NULL, &search, NULL, NULL, 0) == 1);
+    CHECK(search.cSeen >= 1);
+    CHECK(search.cFound == 1);
+    CHECK(search.fModelOk);
+    CHECK(search.fIndexesOk);
+
+    PrinterSearch stopped = {installed.Name(), 0, 0, false, true, 0};
+    CHECK(ForAllPrinters(SeePrinter, StopAtName, &stopped, NULL, NULL, 0) == 1);
+    CHECK(stopped.cFound == 0);
+    CHECK(stopped.cSeen < search.cSeen);
+
+    PortSearch ports = {0, false, false, true};
+    CHECK(ForAllPorts(SeePort, NULL, &ports, NULL, NULL) == 1);
+    CHECK(ports.cPorts >= 2);
+    CHECK(ports.fHaveLpt1);
+    CHECK(ports.fHaveFile);
+    CHECK(ports.fCountOk);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -349,7 +425,11 @@ int main(int argc, char** argv)
     char szPrinter[64];
     std::snprintf(szPrinter, sizeof(szPrinter), "VX Consumer %lu", GetCurrentProcessId());
     InstalledPrinter installed(szPrinter);
-    if (CHECK(installed.IsInstalled())) CheckInstalledPrinter(installed, sDataFile);
+    if (CHECK(installed.IsInstalled()))
+    {
+        CheckInstalledPrinter(installed, sDataFile);
+        CheckWalks(installed);
+    }
 
     std::printf("vxinfra_consumer: %d checks, %d failed\n", g_cChecks, g_cFailures);
     return g_cFailures;
