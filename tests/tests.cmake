@@ -71,3 +71,21 @@ vx_wine_test(NAME command_line_ja EXE test_command_line RELEASE winxp LOCALE ja_
 add_executable(bench_profile ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_profile.cpp)
 target_link_libraries(bench_profile PRIVATE vxinfra)
 target_compile_options(bench_profile PRIVATE ${VX_WARNINGS})
+# Device models, the factory and its language map. The model and INF sections differ between
+# the NT family and Windows 9x; the language map is checked on a Spanish and a Japanese system.
+vx_wine_test(NAME device_model EXE test_device_model)
+foreach(release win98 nt40 win2k)
+  vx_wine_test(NAME device_model_${release} EXE test_device_model RELEASE ${release})
+endforeach()
+vx_wine_test(NAME device_model_ja EXE test_device_model LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*)
+vx_wine_test(NAME factory EXE test_factory ARGS --gtest_filter=-FactoryMachine.*)
+# On 9x files below 65500 bytes go to the system's profile function, which opens the file for
+# every value: the many-model loads take minutes there and run on NT only.
+vx_wine_test(NAME factory_win98 EXE test_factory RELEASE win98
+             ARGS --gtest_filter=-FactoryMachine.*:*GeneratedMedium*:*LargeModelsSections*)
+# The Windows directory's data files, vxzdbginfs.ini and the PDI's named objects are machine-wide.
+vx_wine_test(NAME factory_machine EXE test_factory SERIAL ARGS --gtest_filter=FactoryMachine.*)
+vx_wine_test(NAME language_map EXE test_language_map ARGS --gtest_filter=-LanguageMapMachine.*)
+vx_wine_test(NAME language_map_es EXE test_language_map LOCALE es_ES.UTF-8 ARGS --gtest_filter=-LanguageMapMachine.*)
+vx_wine_test(NAME language_map_ja EXE test_language_map LOCALE ja_JP.UTF-8 ARGS --gtest_filter=-LanguageMapMachine.*)
+vx_wine_test(NAME language_map_machine EXE test_language_map SERIAL ARGS --gtest_filter=LanguageMapMachine.*)
