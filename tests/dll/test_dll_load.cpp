@@ -100,6 +100,7 @@ T* ExportedObject(HMODULE hDll, const char* pszName)
 TEST(DllLoad, ProcessObjectsLiveFromLoadToUnload)
 {
     ASSERT_TRUE(GetModuleHandleA(kDllName) == NULL) << "loaded before the test asked for it";
+    ASSERT_TRUE(GetProcAddress(GetModuleHandleA(NULL), "g_TraceLog") == NULL) << "the library is linked in";
     HMODULE hDll = LoadLibraryA(DllPath().c_str());
     ASSERT_TRUE(hDll != NULL) << DllPath() << ": " << GetLastError();
 
