@@ -89,3 +89,6 @@ vx_wine_test(NAME language_map EXE test_language_map ARGS --gtest_filter=-Langua
 vx_wine_test(NAME language_map_es EXE test_language_map LOCALE es_ES.UTF-8 ARGS --gtest_filter=-LanguageMapMachine.*)
 vx_wine_test(NAME language_map_ja EXE test_language_map LOCALE ja_JP.UTF-8 ARGS --gtest_filter=-LanguageMapMachine.*)
 vx_wine_test(NAME language_map_machine EXE test_language_map SERIAL ARGS --gtest_filter=LanguageMapMachine.*)
+# Printers: drivers and printers are installed into the spooler for the run (machine state).
+vx_wine_test(NAME printer EXE test_printer SERIAL)
+vx_wine_test(NAME printer_win98 EXE test_printer RELEASE win98 SERIAL)
