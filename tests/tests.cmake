@@ -92,3 +92,6 @@ vx_wine_test(NAME language_map_machine EXE test_language_map SERIAL ARGS --gtest
 # Printers: drivers and printers are installed into the spooler for the run (machine state).
 vx_wine_test(NAME printer EXE test_printer SERIAL)
 vx_wine_test(NAME printer_win98 EXE test_printer RELEASE win98 SERIAL)
+# Spooler walks: the test's own printers and drivers are installed in the machine's spooler.
+vx_wine_test(NAME spooler_enum EXE test_spooler_enum SERIAL)
+vx_wine_test(NAME spooler_enum_win98 EXE test_spooler_enum RELEASE win98 SERIAL ARGS --gtest_filter=Spooler.*:SpoolerNoPrinters.*)
