@@ -3,8 +3,10 @@
 namespace vxtest
 {
 
-BoxAnswerer::BoxAnswerer(const std::string& sCaption, WPARAM wAnswer, DWORD dwTimeoutMs)
-    : m_sCaption(sCaption), m_wAnswer(wAnswer), m_dwTimeoutMs(dwTimeoutMs), m_fFound(false), m_hThread(NULL)
+BoxAnswerer::BoxAnswerer(const std::string& sCaption, WPARAM wAnswer, DWORD dwTimeoutMs,
+                         std::function<void()> beforeAnswer)
+    : m_sCaption(sCaption), m_wAnswer(wAnswer), m_dwTimeoutMs(dwTimeoutMs), m_beforeAnswer(beforeAnswer), m_lStop(0),
+      m_fFound(false), m_hThread(NULL)
 {
     m_hThread = CreateThread(NULL, 0, Run, this, 0, NULL);
 }
@@ -20,6 +22,12 @@ bool BoxAnswerer::Wait()
         m_hThread = NULL;
     }
     return m_fFound;
+}
+
+bool BoxAnswerer::Stop()
+{
+    InterlockedExchange(&m_lStop, 1);
+    return Wait();
 }
 
 bool BoxAnswerer::HasText(const std::string& sText) const
@@ -45,7 +53,7 @@ void BoxAnswerer::Answer()
     const DWORD dwStart = GetTickCount();
     while (!(hwnd && IsWindowVisible(hwnd)))
     {
-        if (GetTickCount() - dwStart > m_dwTimeoutMs) return;
+        if (GetTickCount() - dwStart > m_dwTimeoutMs || m_lStop) return;
         Sleep(30);
         hwnd = FindWindowA(NULL, m_sCaption.c_str());
     }
@@ -58,6 +66,7 @@ void BoxAnswerer::Answer()
         GetWindowTextA(hChild, szText, sizeof(szText));
         m_texts.push_back(szText);
     }
+    if (m_beforeAnswer) m_beforeAnswer();
     PostMessageA(hwnd, WM_COMMAND, m_wAnswer, 0);
 }
 

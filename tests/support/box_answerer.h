@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,15 @@ namespace vxtest
 class BoxAnswerer
 {
 public:
-    BoxAnswerer(const std::string& sCaption, WPARAM wAnswer, DWORD dwTimeoutMs = 20000);
+    // beforeAnswer runs on the answering thread once the box was read, before the answer.
+    BoxAnswerer(const std::string& sCaption, WPARAM wAnswer, DWORD dwTimeoutMs = 20000,
+                std::function<void()> beforeAnswer = std::function<void()>());
     ~BoxAnswerer();  // waits for the thread
 
     // Waits for the thread; true when a box was found and answered.
     bool Wait();
+    // Stops watching (for a box that is not expected) and waits for the thread.
+    bool Stop();
     // Valid after Wait().
     bool Found() const { return m_fFound; }
     const std::vector<std::string>& Texts() const { return m_texts; }  // the icon's excluded
@@ -37,6 +42,8 @@ private:
     std::string m_sCaption;
     WPARAM m_wAnswer;
     DWORD m_dwTimeoutMs;
+    std::function<void()> m_beforeAnswer;
+    volatile LONG m_lStop;
     bool m_fFound;
     std::vector<std::string> m_texts;
     HANDLE m_hThread;
