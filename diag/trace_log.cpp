@@ -3,16 +3,15 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
+
+#include "trace_log_internal.h"
 
 namespace
 {
 
 // Shared by every line of the process, as the second counters measure the process, not one
 // trace object.
-DWORD g_dwFirstTick = 0;
-DWORD g_dwPreviousTick = 0;
-bool g_fHaveFirstLine = false;
+trace_internal::TraceClock g_tClock = {0, 0, false};
 
 class CriticalSectionLock
 {
@@ -26,8 +25,7 @@ private:
     CRITICAL_SECTION* m_pcs;
 };
 
-// Microseconds modulo ten seconds; the split division keeps large counters from overflowing
-// and serves counters slower than one megahertz as well.
+// Without a usable high-resolution counter the tick count stands in, at millisecond grain.
 DWORD MicrosecondCounter()
 {
     LARGE_INTEGER liCounter, liFrequency;
@@ -36,18 +34,7 @@ DWORD MicrosecondCounter()
     {
         return (GetTickCount() % 10000u) * 1000u;
     }
-    const LONGLONG llTicksPerMicrosecond = liFrequency.QuadPart / 1000000;
-    LONGLONG llMicroseconds;
-    if (llTicksPerMicrosecond > 0)
-    {
-        llMicroseconds = liCounter.QuadPart / llTicksPerMicrosecond;
-    }
-    else
-    {
-        llMicroseconds = (liCounter.QuadPart / liFrequency.QuadPart) * 1000000 +
-                         (liCounter.QuadPart % liFrequency.QuadPart) * 1000000 / liFrequency.QuadPart;
-    }
-    return static_cast<DWORD>(llMicroseconds % 10000000);
+    return trace_internal::MicrosecondsModTen(liCounter.QuadPart, liFrequency.QuadPart);
 }
 
 struct CategoryMarker
@@ -69,6 +56,42 @@ public:
 private:
     DWORD m_dwError;
 };
+
+}  // namespace
+
+namespace trace_internal
+{
+
+CVxCiString FileNamePart(const char* pszPath)
+{
+    if (!pszPath) return CVxCiString();
+    const char* pszName = pszPath;
+    for (const char* p = pszPath; *p;)
+    {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1])
+        {
+            p += 2;
+            continue;
+        }
+        if (*p == '/' || *p == ':' || *p == '\\') pszName = p + 1;
+        ++p;
+    }
+    return CVxCiString(pszName);
+}
+
+CVxCiString BaseNameForModule(const char* pszModulePath)
+{
+    CVxCiString sName = FileNamePart(pszModulePath);
+    if (sName.compare(0, 5, "SETUP") == 0) sName.insert(0, "VXZ");
+    return sName;
+}
+
+CVxCiString NumberedName(const CVxCiString& sBase, unsigned long n)
+{
+    char szName[32];
+    std::snprintf(szName, sizeof(szName), "%6.6s%3.3lu", sBase.c_str(), n);
+    return CVxCiString(szName);
+}
 
 DWORD ClassifyFormat(const char* pszFormat, size_t* pcchMarker)
 {
@@ -96,24 +119,53 @@ DWORD ClassifyFormat(const char* pszFormat, size_t* pcchMarker)
     return dwCategory;
 }
 
-}  // namespace
-
-CVxCiString TraceFileNamePart(const char* pszPath)
+void AdvanceClock(TraceClock* pClock, DWORD dwNow, DWORD* pdwSinceFirst, DWORD* pdwSincePrevious)
 {
-    if (!pszPath) return CVxCiString();
-    const char* pszName = pszPath;
-    for (const char* p = pszPath; *p;)
+    *pdwSincePrevious = pClock->fHaveLine ? (dwNow - pClock->dwPreviousTick) / 1000 : 0;
+    if (!pClock->fHaveLine)
     {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1])
-        {
-            p += 2;
-            continue;
-        }
-        if (*p == '/' || *p == ':' || *p == '\\') pszName = p + 1;
-        ++p;
+        pClock->dwFirstTick = dwNow;
+        pClock->fHaveLine = true;
     }
-    return CVxCiString(pszName);
+    *pdwSinceFirst = (dwNow - pClock->dwFirstTick) / 1000;
+    pClock->dwPreviousTick = dwNow;
 }
+
+DWORD MicrosecondsModTen(LONGLONG llCounter, LONGLONG llFrequency)
+{
+    if (llFrequency <= 0) return 0;
+    const LONGLONG llTicksPerMicrosecond = llFrequency / 1000000;
+    LONGLONG llMicroseconds;
+    if (llTicksPerMicrosecond > 0)
+    {
+        llMicroseconds = llCounter / llTicksPerMicrosecond;
+    }
+    else
+    {
+        // Split so that large counters do not overflow.
+        llMicroseconds = (llCounter / llFrequency) * 1000000 + (llCounter % llFrequency) * 1000000 / llFrequency;
+    }
+    return static_cast<DWORD>(llMicroseconds % 10000000);
+}
+
+size_t FormatPrefix(char* pszPrefix, size_t cbPrefix, const char* pszTimeStamp, DWORD dwMicroseconds,
+                    DWORD dwFlags, DWORD dwSinceFirst, DWORD dwSincePrevious)
+{
+    if (cbPrefix == 0) return 0;
+    const int cch = std::snprintf(pszPrefix, cbPrefix, "%s:%07lX:%04lX(%04lu-%04lu)(", pszTimeStamp,
+                                  static_cast<unsigned long>(dwMicroseconds),
+                                  static_cast<unsigned long>(dwFlags & 0xFFFF),
+                                  static_cast<unsigned long>(dwSinceFirst % 10000),
+                                  static_cast<unsigned long>(dwSincePrevious % 10000));
+    if (cch < 0)
+    {
+        pszPrefix[0] = '\0';
+        return 0;
+    }
+    return std::strlen(pszPrefix);
+}
+
+}  // namespace trace_internal
 
 CTraceLog::CTraceLog(const char* pszName, DWORD dwMask)
     : m_dwInitialised(0), m_dwMask(dwMask), m_hFile(NULL)
@@ -130,18 +182,17 @@ CTraceLog::CTraceLog(const char* pszName, DWORD dwMask)
     else
     {
         char szModule[MAX_PATH + 1] = "";
-        DWORD cch = GetModuleFileNameA(NULL, szModule, MAX_PATH);
+        const DWORD cch = GetModuleFileNameA(NULL, szModule, MAX_PATH);
         szModule[cch < MAX_PATH ? cch : MAX_PATH] = '\0';
-        m_sPath = TraceFileNamePart(szModule);
-        if (m_sPath.compare(0, 5, "SETUP") == 0) m_sPath.insert(0, "VXZ");
+        m_sPath = trace_internal::BaseNameForModule(szModule);
     }
     ResolvePath();
 
     // The prefix buffer briefly holds the module name, bounded to its 127 usable bytes.
     char szModule[MAX_PATH + 1] = "";
-    DWORD cch = GetModuleFileNameA(GetModuleHandleA(NULL), szModule, MAX_PATH);
+    const DWORD cch = GetModuleFileNameA(GetModuleHandleA(NULL), szModule, MAX_PATH);
     szModule[cch < MAX_PATH ? cch : MAX_PATH] = '\0';
-    CVxCiString sName = TraceFileNamePart(szModule);
+    const CVxCiString sName = trace_internal::FileNamePart(szModule);
     lstrcpynA(m_szPrefix, sName.c_str(), sizeof(m_szPrefix));
     m_sModuleName = m_szPrefix;
     m_szPrefix[0] = '\0';
@@ -170,9 +221,7 @@ void CTraceLog::ResolvePath()
 
     for (unsigned long n = 0;; ++n)
     {
-        char szName[64];
-        std::snprintf(szName, sizeof(szName), "%6.6s%3.3lu", m_sPath.c_str(), n);
-        CVxCiString sCandidate = CVxCiString(szTemp) + szName + ".log";
+        const CVxCiString sCandidate = CVxCiString(szTemp) + trace_internal::NumberedName(m_sPath, n) + ".log";
         if (GetFileAttributesA(sCandidate.c_str()) == INVALID_FILE_ATTRIBUTES)
         {
             m_sPath = sCandidate;
@@ -203,32 +252,17 @@ void CTraceLog::WritePiece(DWORD dwFlags, const char* pszText, size_t cchText)
 
 void CTraceLog::BuildPrefix(DWORD dwFlags)
 {
-    m_szTimeStamp[0] = '\0';
-    std::time_t now = std::time(NULL);
-    if (std::tm* ptm = std::localtime(&now))
-    {
-        if (std::strftime(m_szTimeStamp, sizeof(m_szTimeStamp), "%Y%m%d%H%M%S", ptm) == 0)
-            m_szTimeStamp[0] = '\0';
-    }
+    // The system's local time: the C library's would allocate its per-thread buffer on first use.
+    SYSTEMTIME tNow;
+    GetLocalTime(&tNow);
+    if (std::snprintf(m_szTimeStamp, sizeof(m_szTimeStamp), "%04u%02u%02u%02u%02u%02u", tNow.wYear, tNow.wMonth,
+                      tNow.wDay, tNow.wHour, tNow.wMinute, tNow.wSecond) < 0)
+        m_szTimeStamp[0] = '\0';
 
-    const DWORD dwNow = GetTickCount();
-    DWORD dwSincePrevious = 0;
-    if (g_fHaveFirstLine)
-    {
-        dwSincePrevious = (dwNow - g_dwPreviousTick) / 1000;
-    }
-    else
-    {
-        g_dwFirstTick = dwNow;
-        g_fHaveFirstLine = true;
-    }
-    const DWORD dwSinceFirst = (dwNow - g_dwFirstTick) / 1000;
-    g_dwPreviousTick = dwNow;
-
-    std::snprintf(m_szPrefix, sizeof(m_szPrefix), "%s:%07lX:%04lX(%04lu-%04lu)(", m_szTimeStamp,
-                  static_cast<unsigned long>(MicrosecondCounter()), static_cast<unsigned long>(dwFlags & 0xFFFF),
-                  static_cast<unsigned long>(dwSinceFirst % 10000),
-                  static_cast<unsigned long>(dwSincePrevious % 10000));
+    DWORD dwSinceFirst = 0, dwSincePrevious = 0;
+    trace_internal::AdvanceClock(&g_tClock, GetTickCount(), &dwSinceFirst, &dwSincePrevious);
+    trace_internal::FormatPrefix(m_szPrefix, sizeof(m_szPrefix), m_szTimeStamp, MicrosecondCounter(), dwFlags,
+                                 dwSinceFirst, dwSincePrevious);
 }
 
 void CTraceLog::WriteLine(DWORD dwFlags, size_t cchSkip, const char* pszFormat, va_list args)
@@ -273,7 +307,7 @@ void CTraceLog::TraceAuto(const char* pszFormat, ...)
 {
     if (!m_dwInitialised || !pszFormat) return;
     size_t cchMarker = 0;
-    const DWORD dwCategory = ClassifyFormat(pszFormat, &cchMarker);
+    const DWORD dwCategory = trace_internal::ClassifyFormat(pszFormat, &cchMarker);
     if (!(dwCategory & m_dwMask)) return;
     va_list args;
     va_start(args, pszFormat);

@@ -39,7 +39,7 @@ public:
     const CVxCiString& GetPath() const { return m_sPath; }
 
     // The text a line's message is cut to: the message buffer less its terminator.
-    static const size_t kMaxMessageLength = 64000 - 1;
+    static constexpr size_t kMaxMessageLength = 64000 - 1;
 
 private:
     CTraceLog(const CTraceLog&);
@@ -64,9 +64,5 @@ private:
 
 // The process-wide trace object, constructed before the entry runs with TRACE_DEFAULT_MASK.
 VXINFRA_API extern CTraceLog g_TraceLog;
-
-// The file-name part of a path: what follows the last '/', ':' or '\\' (lead bytes of
-// double-byte characters are skipped whole).
-CVxCiString TraceFileNamePart(const char* pszPath);
 
 #endif
