@@ -103,3 +103,5 @@ vx_wine_test(NAME default_printer_es EXE test_default_printer LOCALE es_ES.UTF-8
 vx_wine_test(NAME default_printer_ja EXE test_default_printer LOCALE ja_JP.UTF-8 SERIAL ARGS --gtest_filter=DefaultPrinterJapanese.*)
 vx_wine_test(NAME trace_log EXE test_trace_log)
 vx_wine_test(NAME trace_log_ja EXE test_trace_log LOCALE ja_JP.UTF-8 ARGS --gtest_filter=TraceNaming.*)
+vx_wine_test(NAME registry EXE test_registry ARGS --gtest_filter=-RegistryMachineWide.*)
+vx_wine_test(NAME registry_machine EXE test_registry SERIAL ARGS --gtest_filter=RegistryMachineWide.*)  # real HKLM

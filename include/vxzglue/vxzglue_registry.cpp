@@ -1,6 +1,7 @@
 #include "vxzglue/vxzglue_registry.h"
 
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "diag/install_log.h"
 
@@ -73,18 +74,28 @@ bool RegGetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
         }
         else
         {
-            // One spare zero byte: a stored text need not carry its terminator.
-            std::vector<char> data(cbData + 1, '\0');
-            lResult = RegQueryValueExA(hKey.Get(), sValueName.c_str(), NULL, &dwType,
-                                       reinterpret_cast<BYTE*>(data.data()), &cbData);
-            if (lResult != ERROR_SUCCESS)
+            // One spare zero byte: a stored text need not carry its terminator. A size the
+            // heap cannot give is a failure like any other, not an exception.
+            std::unique_ptr<char[]> pbData(new (std::nothrow) char[static_cast<size_t>(cbData) + 1]);
+            if (pbData.get() == 0)
             {
-                LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
+                LOG_CONDITION_FAILED("pbData == 0");
             }
             else
             {
-                *psValueData = data.data();
-                fResult = true;
+                pbData[cbData] = '\0';
+                lResult = RegQueryValueExA(hKey.Get(), sValueName.c_str(), NULL, &dwType,
+                                           reinterpret_cast<BYTE*>(pbData.get()), &cbData);
+                if (lResult != ERROR_SUCCESS)
+                {
+                    LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
+                }
+                else
+                {
+                    pbData[cbData] = '\0';
+                    *psValueData = pbData.get();
+                    fResult = true;
+                }
             }
         }
     }
