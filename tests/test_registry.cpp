@@ -751,6 +751,54 @@ TEST_F(Registry, RecursiveDeleteRemovesTheWholeSubtree)
     EXPECT_TRUE(KeyExists(kKey));
 }
 
+// A key nobody may open stops the delete where it stands: the children after it in index order
+// are gone (the walk runs from the highest index down), it and those before it stay.
+TEST_F(Registry, RecursiveDeleteStopsAtAChildItCannotOpen)
+{
+    const std::string sTop = std::string(kKey) + "\\Locked";
+    for (const char* pszChild : {"A", "B\\Deep", "C", "D"}) ASSERT_TRUE(MakeKey(sTop + "\\" + pszChild));
+    HKEY hB = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, (sTop + "\\B").c_str(), 0, KEY_ALL_ACCESS, &hB));
+    SECURITY_DESCRIPTOR tDenyAll;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&tDenyAll, SECURITY_DESCRIPTOR_REVISION));
+    ACL tEmptyAcl;
+    ASSERT_TRUE(InitializeAcl(&tEmptyAcl, sizeof(tEmptyAcl), ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&tDenyAll, TRUE, &tEmptyAcl, FALSE));  // an empty DACL grants nothing
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(hB, DACL_SECURITY_INFORMATION, &tDenyAll));
+    RegCloseKey(hB);
+    HKEY hProbe = NULL;
+    const LONG lProbe = RegOpenKeyExA(HKEY_LOCAL_MACHINE, (sTop + "\\B").c_str(), 0, KEY_ALL_ACCESS, &hProbe);
+    if (lProbe == ERROR_SUCCESS) RegCloseKey(hProbe);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, lProbe) << "the key's security is not enforced here";
+
+    Clear();
+    EXPECT_FALSE(RegDeleteKey(sTop.c_str(), true));
+    EXPECT_EQ((Lines{"(lResult = RegOpenKeyEx( hRegKey, sSubkey.c_str(), 0, KEY_ALL_ACCESS, &hRegSubkey )) != "
+                     "ERROR_SUCCESS",
+                     "RegRecursiveDeleteKey( hRegSubkey, pszSubkeyName ) == false",
+                     "RegRecursiveDeleteKey( hRegKey, sSubkey ) == false"}),
+              Conditions());
+    EXPECT_EQ(Lines(1, "RegDeleteKey (" + sTop + ") Failed, lResult = 0xffffffff"), Summary());
+    EXPECT_FALSE(KeyExists(sTop + "\\D"));
+    EXPECT_FALSE(KeyExists(sTop + "\\C"));
+    EXPECT_TRUE(KeyExists(sTop + "\\A"));
+    EXPECT_TRUE(KeyExists(sTop));
+
+    // Let the scratch tree go again.
+    SECURITY_DESCRIPTOR tOpen;
+    InitializeSecurityDescriptor(&tOpen, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&tOpen, TRUE, NULL, FALSE);
+    HKEY hTop = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, sTop.c_str(), 0, KEY_ALL_ACCESS, &hTop));
+    HKEY hLocked = NULL;
+    if (RegOpenKeyExA(hTop, "B", 0, WRITE_DAC, &hLocked) == ERROR_SUCCESS)
+    {
+        RegSetKeySecurity(hLocked, DACL_SECURITY_INFORMATION, &tOpen);
+        RegCloseKey(hLocked);
+    }
+    RegCloseKey(hTop);
+}
+
 TEST_F(Registry, RecursiveDeleteFailures)
 {
     Clear();
