@@ -695,13 +695,3 @@ TEST_F(TraceHelper, RunWithoutDebugSettingsLeavesTheParsedCommandLine)
     EXPECT_EQ("0001", t.sFlags);
     EXPECT_EQ(0u, t.sRest.find("Parsed command line: ")) << t.sRest;
 }
-
-TEST(TraceProcessObject, PathIsChosenInTheTemporaryFolderAtStart)
-{
-    char szTemp[MAX_PATH + 1] = "";
-    ASSERT_NE(0u, GetTempPathA(MAX_PATH, szTemp));
-    const std::string sPath = Std(g_TraceLog.GetPath());
-    const std::string sExpectedStart = std::string(szTemp) + ModuleName().substr(0, 6);
-    ASSERT_EQ(sExpectedStart, sPath.substr(0, sExpectedStart.size())) << sPath;
-    EXPECT_TRUE(std::regex_match(sPath.substr(sExpectedStart.size()), std::regex("[0-9]{3,}\\.log"))) << sPath;
-}
