@@ -105,3 +105,10 @@ vx_wine_test(NAME trace_log EXE test_trace_log)
 vx_wine_test(NAME trace_log_ja EXE test_trace_log LOCALE ja_JP.UTF-8 ARGS --gtest_filter=TraceNaming.*)
 vx_wine_test(NAME registry EXE test_registry ARGS --gtest_filter=-RegistryMachineWide.*)
 vx_wine_test(NAME registry_machine EXE test_registry SERIAL ARGS --gtest_filter=RegistryMachineWide.*)  # real HKLM
+# The whole flow against real HKLM keys and the Glue's fixed object names.
+vx_wine_test(NAME install_flow EXE test_install_flow SERIAL TIMEOUT 600 ARGS --gtest_filter=-*TimesOut)
+vx_wine_test(NAME install_flow_long EXE test_install_flow SERIAL TIMEOUT 400 ENV VX_LONG_TESTS=1
+             ARGS --gtest_filter=*TimesOut)
+vx_wine_test(NAME pdi_medium EXE test_pdi_medium)
+vx_wine_test(NAME pdi_medium_win98 EXE test_pdi_medium RELEASE win98 ARGS --gtest_filter=*Windows98*:*SilentInstallOnly*)
+vx_wine_test(NAME pdi_medium_es EXE test_pdi_medium LOCALE es_ES.UTF-8 ARGS --gtest_filter=*Spanish*)

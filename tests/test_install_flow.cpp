@@ -1,0 +1,412 @@
+// The whole PDI run from an install medium: the handshake with the Glue's events and mutex,
+// the registry results, the patches, the product installer and the product's signal.
+// Real HKLM keys and fixed object names: every run of this program takes the machine lock.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "support/medium.h"
+#include "vxzglue/vxzglue_utils.h"
+
+namespace
+{
+
+const char kDriver[] = "Quorvane Flow 1234 Series";
+const char kPrinter[] = "Quorvane Flow 1234";
+// The medium's models: "Quorvane Flow Model" is the one the Glue's per-model keys are named after.
+const char kModels[] =
+    "[Models]\r\nQuorvane Flow Model=Flow1234\r\n[Flow1234]\r\nDriverName=Quorvane Flow Model\r\n"
+    "asktomakedefaultprinter=No\r\n";
+const char kModelKey[] = "SOFTWARE\\Quorvane\\VXZ\\Glue\\Quorvane Flow Model";
+
+std::string Autorun(const std::string& sExtra)
+{
+    return "[Version]\r\nInfrastructureDatabaseList=models.dat\r\nLanguagesInthisCD=ENU\r\n"
+           "DefaultLanguageInThisRelease=ENU\r\nCDGuid={0F0E0D0C-1111-2222-3333-444455556666}\r\n"
+           "DIVISION=ABC\r\nLAST_IO_REVISION=7\r\n" +
+           sExtra + "[LanguageMap]\r\n0x0409=ENU\r\n[OSPatches]\r\n1=patches\\fix1.exe /q\r\n";
+}
+
+std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
+
+bool ReadString(const std::string& sKey, const char* pszValue, std::string* psData)
+{
+    char szData[1024] = "";
+    DWORD cb = sizeof(szData) - 1, dwType = 0;
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
+    const LONG l = RegQueryValueExA(hKey, pszValue, NULL, &dwType, reinterpret_cast<BYTE*>(szData), &cb);
+    RegCloseKey(hKey);
+    if (l != ERROR_SUCCESS || dwType != REG_SZ) return false;
+    *psData = szData;
+    return true;
+}
+
+bool ReadDword(const std::string& sKey, const char* pszValue, DWORD* pdw)
+{
+    DWORD cb = sizeof(DWORD), dwType = 0;
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
+    const LONG l = RegQueryValueExA(hKey, pszValue, NULL, &dwType, reinterpret_cast<BYTE*>(pdw), &cb);
+    RegCloseKey(hKey);
+    return l == ERROR_SUCCESS && dwType == REG_DWORD;
+}
+
+void WriteString(const std::string& sKey, const char* pszValue, const std::string& sData)
+{
+    HKEY hKey = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL));
+    RegSetValueExA(hKey, pszValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(sData.c_str()),
+                   static_cast<DWORD>(sData.size() + 1));
+    RegCloseKey(hKey);
+}
+
+void WriteDword(const std::string& sKey, const char* pszValue, DWORD dw)
+{
+    HKEY hKey = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL));
+    RegSetValueExA(hKey, pszValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dw), sizeof(dw));
+    RegCloseKey(hKey);
+}
+
+bool KeyExists(const std::string& sKey)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
+    RegCloseKey(hKey);
+    return true;
+}
+
+bool IsSignalled(HANDLE h) { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }
+
+void CleanMachineState()
+{
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, kModelKey);
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
+}
+
+class InstallFlowTest : public ::testing::Test
+{
+protected:
+    explicit InstallFlowTest(const std::string& sAutorunExtra = "SilentInstall=Yes\r\n")
+        : m_medium(Autorun(sAutorunExtra), kModels)
+    {
+        CleanMachineState();
+        m_medium.AddRecorder("patches\\fix1.exe");
+        m_medium.AddRecorder("vxzsetup.exe");
+        // The Glue's view of the handshake: it holds the events before the PDI starts.
+        m_hRan = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran");
+        m_hInstalled = CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Installed_Driver");  // the PDI resets it
+        m_hFinished = CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Finished");
+        ResetEvent(m_hRan);
+        SetEvent(m_hInstalled);
+        SetEvent(m_hFinished);
+    }
+    ~InstallFlowTest() override
+    {
+        CloseHandle(m_hRan);
+        CloseHandle(m_hInstalled);
+        CloseHandle(m_hFinished);
+        CleanMachineState();
+        vxtest::SetWineVersionFor("vxfpdi14.exe", "");
+    }
+
+    void RecordGlueInstall(bool fStatusCode = true)
+    {
+        WriteString(DriverKey(), "GluePath", m_medium.PdiFolder() + "\\");
+        WriteString(DriverKey(), "PrinterFriendlyName", kPrinter);
+        if (fStatusCode) WriteDword(DriverKey(), "statuscode", 0);
+        WriteString(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver\\Files", "DisplayName", kDriver);
+    }
+
+    // Runs the medium's PDI as the given release; returns its install log.
+    std::vector<std::string> RunPdi(const std::string& sRelease = "winxp", DWORD dwTimeoutMs = 120000)
+    {
+        vxtest::SetWineVersionFor("vxfpdi14.exe", sRelease);
+        const std::string sCommand = "\"" + m_medium.PdiPath() + "\" -printerdriver=" + kDriver +
+                                     " -product=" + kPrinter + " -port=LPT1:";
+        m_result = vxtest::RunProcess(sCommand, {{"TEMP", m_medium.TempFolder()},
+                                                 {"TMP", m_medium.TempFolder()},
+                                                 {"VX_RECORD_FILE", m_medium.RecordFile()}},
+                                      dwTimeoutMs);
+        return m_medium.InstallLog();
+    }
+
+    std::vector<std::string> Runs() const
+    {
+        std::vector<std::string> names;
+        for (const std::string& sRun : m_medium.RecordedRuns()) names.push_back(sRun.substr(4, sRun.find(" | ") - 4));
+        return names;
+    }
+
+    vxtest::ScratchMedium m_medium;
+    vxtest::ProcessResult m_result;
+    HANDLE m_hRan = NULL, m_hInstalled = NULL, m_hFinished = NULL;
+};
+
+// Every run that gets past the mutex starts with these: the entry's probe for the optional
+// "statuscode" switch, and the Glue key's own "statuscode", which these tests do not write.
+std::vector<std::string> Expected(std::vector<std::string> rest)
+{
+    std::vector<std::string> conditions = {"sDriverName.empty()", "lResult != ERROR_SUCCESS"};
+    conditions.insert(conditions.end(), rest.begin(), rest.end());
+    return conditions;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& sLine)
+{
+    for (const std::string& s : lines)
+    {
+        if (s == sLine) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(InstallFlowTest, StandardInstallDoesTheWholeJob)
+{
+    RecordGlueInstall();
+    const std::vector<std::string> log = RunPdi();
+    ASSERT_TRUE(m_result.fFinished);
+    EXPECT_EQ(0u, m_result.dwExitCode);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    // The only condition line: the earlier-run check found no key for the medium's model.
+    EXPECT_EQ(Expected({"lResult != ERROR_SUCCESS"}), vxtest::ConditionTexts(log));
+
+    // Patches first (waited for), then the product installer.
+    const std::vector<std::string> expectedRuns = {"fix1.exe", "vxzsetup.exe"};
+    EXPECT_EQ(expectedRuns, Runs());
+    EXPECT_TRUE(Contains(log, "DedOVA launching \"" + m_medium.PdiFolder() + "\\..\\..\\vxzsetup.exe\""));
+
+    DWORD dwResult = 0xdeadbeef;
+    EXPECT_TRUE(ReadDword(DriverKey(), "GlueResult", &dwResult));
+    EXPECT_EQ(0u, dwResult);
+    std::string sValue;
+    EXPECT_FALSE(ReadString(DriverKey(), "corunpdi", &sValue));  // a silent install asks nothing
+    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
+    EXPECT_EQ("1", sValue);
+    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "SetupGlue", &sValue));
+    EXPECT_EQ(m_medium.PdiFolder() + "\\", sValue);
+    EXPECT_FALSE(KeyExists(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver"));
+
+    EXPECT_TRUE(IsSignalled(m_hRan));
+    EXPECT_TRUE(IsSignalled(m_hInstalled));
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+    HANDLE hMutex = OpenMutexA(SYNCHRONIZE, FALSE, "VXZ_Installation_Initializing");
+    if (hMutex)  // nobody may be left owning it
+    {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hMutex, 0));
+        ReleaseMutex(hMutex);
+        CloseHandle(hMutex);
+    }
+}
+
+TEST_F(InstallFlowTest, ProductEventIsSignalledForOneSecond)
+{
+    RecordGlueInstall();
+    HANDLE hProduct = CreateEventA(NULL, TRUE, FALSE, "ABC_PNPFinishedEvent_07");
+    ASSERT_TRUE(hProduct != NULL);
+    RunPdi();
+    EXPECT_TRUE(IsSignalled(hProduct));  // a product holding the event still sees the signal
+    CloseHandle(hProduct);
+}
+
+TEST_F(InstallFlowTest, GlueThatRanBeforeSkipsThePatches)
+{
+    RecordGlueInstall();
+    WriteString(kModelKey, "statuscode", "0");
+    const std::vector<std::string> log = RunPdi();
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    EXPECT_EQ(std::vector<std::string>{"vxzsetup.exe"}, Runs());
+}
+
+TEST_F(InstallFlowTest, InstalledSoftwareIsNotInstalledAgain)
+{
+    RecordGlueInstall();
+    WriteString("SOFTWARE\\Quorvane\\Installed Products", "{0F0E0D0C-1111-2222-3333-444455556666}", "1");
+    const std::vector<std::string> log = RunPdi();
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    EXPECT_EQ(std::vector<std::string>{"fix1.exe"}, Runs());
+}
+
+TEST_F(InstallFlowTest, InstallerFromThePreloadFolder)
+{
+    RecordGlueInstall();
+    WriteString(ToStd(g_sRegKeyGlue), "PreloadPath", m_medium.PdiFolder());
+    HANDLE hInstaller = CreateEventA(NULL, TRUE, TRUE, "VXZ_Installer_Running");
+    const std::vector<std::string> log = RunPdi();
+    CloseHandle(hInstaller);
+    EXPECT_EQ("The PDI Succeeded", log.back());
+}
+
+TEST_F(InstallFlowTest, RunningInstallerElsewhereFailsAfterTheDriverSignal)
+{
+    RecordGlueInstall();
+    WriteString(ToStd(g_sRegKeyGlue), "PreloadPath", "C:\\somewhere\\else");
+    HANDLE hInstaller = CreateEventA(NULL, TRUE, TRUE, "VXZ_Installer_Running");
+    const std::vector<std::string> log = RunPdi();
+    CloseHandle(hInstaller);
+    EXPECT_EQ("The PDI Failed", log.back());
+    const std::vector<std::string> conditions = vxtest::ConditionTexts(log);
+    EXPECT_EQ(Expected({"sPreloadPath != sFixedGluePath", "GetInstallType( sGluePath, &eInstallType ) == false",
+                        "MimicLegacyGlue( sCmdLine ) == false"}),
+              conditions);
+    EXPECT_TRUE(IsSignalled(m_hInstalled));
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+    EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(InstallFlowTest, MissingGlueFolderFailsBeforeTheDriverSignal)
+{
+    RecordGlueInstall();
+    WriteString(DriverKey(), "GluePath", m_medium.Root() + "\\no such folder\\");
+    const std::vector<std::string> log = RunPdi();
+    EXPECT_EQ("The PDI Failed", log.back());
+    EXPECT_EQ(Expected({"IsFilePresent( sGluePath ) == false", "MimicLegacyGlue( sCmdLine ) == false"}),
+              vxtest::ConditionTexts(log));
+    EXPECT_TRUE(IsSignalled(m_hRan));
+    EXPECT_FALSE(IsSignalled(m_hInstalled));
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
+TEST_F(InstallFlowTest, MissingStatusCodeIsRetriedAndPassedOver)
+{
+    RecordGlueInstall(false);
+    const DWORD dwStart = GetTickCount();
+    const std::vector<std::string> log = RunPdi();
+    const DWORD dwElapsed = GetTickCount() - dwStart;
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    EXPECT_TRUE(Contains(log, "RegRetryGetDwordValue (" + DriverKey() +
+                                  ", statuscode) Failed After 9 Retries and 3600 Milliseconds"));
+    DWORD dw = 0;
+    EXPECT_FALSE(ReadDword(DriverKey(), "GlueResult", &dw));
+    EXPECT_GE(dwElapsed, 3600u);
+}
+
+TEST_F(InstallFlowTest, LanguageOverrideIsConsumedWhenTheDriverUsedIt)
+{
+    RecordGlueInstall();
+    WriteString(ToStd(g_sRegKeyGlue), "OverrideLanguage", "ENU");
+    WriteString(DriverKey(), "languagedir", "enu");
+    RunPdi();
+    std::string s;
+    EXPECT_FALSE(ReadString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
+    EXPECT_FALSE(ReadString(DriverKey(), "languagedir", &s));
+
+    WriteString(ToStd(g_sRegKeyGlue), "OverrideLanguage", "ENU");
+    WriteString(DriverKey(), "languagedir", "FRA");
+    RecordGlueInstall();
+    RunPdi();
+    EXPECT_TRUE(ReadString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
+    EXPECT_TRUE(ReadString(DriverKey(), "languagedir", &s));
+}
+
+TEST_F(InstallFlowTest, GlueKeyStatusIsHandedOnToo)
+{
+    RecordGlueInstall();
+    WriteDword(ToStd(g_sRegKeyGlue), "statuscode", 5);
+    RunPdi();
+    DWORD dw = 0;
+    EXPECT_TRUE(ReadDword(ToStd(g_sRegKeyGlue), "GlueResult", &dw));
+    EXPECT_EQ(5u, dw);
+}
+
+TEST_F(InstallFlowTest, SystemsWithoutTheOfferWriteNoCoRunValue)
+{
+    for (const char* pszRelease : {"win98", "nt40", "win2003"})
+    {
+        RecordGlueInstall();
+        const std::vector<std::string> log = RunPdi(pszRelease);
+        EXPECT_EQ("The PDI Succeeded", log.back()) << pszRelease;
+        std::string s;
+        EXPECT_FALSE(ReadString(DriverKey(), "corunpdi", &s)) << pszRelease;
+        DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
+    }
+}
+
+TEST_F(InstallFlowTest, EmptyFriendlyNameOnWindows2000Fails)
+{
+    RecordGlueInstall();
+    WriteString(DriverKey(), "PrinterFriendlyName", "");
+    const std::vector<std::string> log = RunPdi("win2k");
+    EXPECT_EQ("The PDI Failed", log.back());
+    const std::vector<std::string> conditions = vxtest::ConditionTexts(log);
+    ASSERT_FALSE(conditions.empty());
+    EXPECT_EQ("printerName == \"\"", conditions[conditions.size() - 2]);
+    std::string s;
+    EXPECT_TRUE(ReadString(DriverKey(), "corunpdi", &s));
+    EXPECT_EQ("true", s);
+    EXPECT_FALSE(IsSignalled(m_hInstalled));
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
+TEST_F(InstallFlowTest, AbandonedMutexFailsTheRunButIsReleased)
+{
+    RecordGlueInstall();
+    HANDLE hMutex = NULL;
+    std::thread owner([&hMutex] { hMutex = CreateMutexA(NULL, TRUE, "VXZ_Installation_Initializing"); });
+    owner.join();  // the owning thread ends without releasing: the mutex is abandoned
+    ASSERT_TRUE(hMutex != NULL);
+    const std::vector<std::string> log = RunPdi();
+    EXPECT_EQ("The PDI Failed", log.back());
+    const std::vector<std::string> conditions = vxtest::ConditionTexts(log);
+    const std::vector<std::string> expected = {"sDriverName.empty()", "dwWaitResult == WAIT_ABANDONED",
+                                               "MimicLegacyGlue( sCmdLine ) == false"};
+    EXPECT_EQ(expected, conditions);
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hMutex, 0));  // the PDI gave it back
+    ReleaseMutex(hMutex);
+    CloseHandle(hMutex);
+}
+
+TEST_F(InstallFlowTest, MediumWithoutInformationFileStillFinishes)
+{
+    RecordGlueInstall();
+    DeleteFileA((m_medium.Root() + "\\autorun.inf").c_str());
+    const std::vector<std::string> log = RunPdi();
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    // No models (nothing read), no product identity.
+    EXPECT_EQ(Expected({"result == FALSE"}), vxtest::ConditionTexts(log));
+    EXPECT_EQ(std::vector<std::string>{"vxzsetup.exe"}, Runs());
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
+TEST_F(InstallFlowTest, WrongValueTypesInTheGlueKey)
+{
+    RecordGlueInstall();
+    WriteDword(DriverKey(), "GluePath", 7);
+    const std::vector<std::string> log = RunPdi();
+    EXPECT_EQ("The PDI Failed", log.back());
+    const std::vector<std::string> conditions = vxtest::ConditionTexts(log);
+    EXPECT_EQ(Expected({"dwType != REG_SZ",
+                        "RegGetStringValue( sRegKeyGlueDriver, g_sRegVnGluePath, &sGluePath ) == false",
+                        "MimicLegacyGlue( sCmdLine ) == false"}),
+              conditions);
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
+// Three minutes of waiting: the PDI gives up on a mutex the Glue does not release.
+TEST_F(InstallFlowTest, MutexHeldTooLongTimesOut)
+{
+    if (vxtest::Env("VX_LONG_TESTS").empty()) GTEST_SKIP() << "set VX_LONG_TESTS=1 (the ctest run install_flow_long does)";
+    RecordGlueInstall();
+    HANDLE hMutex = CreateMutexA(NULL, TRUE, "VXZ_Installation_Initializing");
+    ASSERT_TRUE(hMutex != NULL);
+    const std::vector<std::string> log = RunPdi("winxp", 300000);
+    ASSERT_TRUE(m_result.fFinished);
+    EXPECT_EQ("The PDI Failed", log.back());
+    const std::vector<std::string> conditions = vxtest::ConditionTexts(log);
+    const std::vector<std::string> expected = {"sDriverName.empty()", "dwWaitResult == WAIT_TIMEOUT",
+                                               "MimicLegacyGlue( sCmdLine ) == false"};
+    EXPECT_EQ(expected, conditions);
+    EXPECT_FALSE(IsSignalled(m_hInstalled));
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+    ReleaseMutex(hMutex);
+    CloseHandle(hMutex);
+}
