@@ -26,8 +26,9 @@ runs="$WINEPREFIX/drive_c/users/$(id -un)/Temp/vxmedium_runs.log"
 rm -f "$runs"
 echo "run_sample.sh: the rehearsal Glue installs a printer and starts the PDI from $medium"
 set +e
-# No question box can be answered here: the sample runs without a display unless one is set.
-"$loader" "$root/build/$arch/tools/vxglue_sim.exe" "-medium=$medium_win" </dev/null
+# The PDI asks whether the new printer becomes the default printer: a virtual display shows
+# the box and the Glue answers it Yes through its window.
+xvfb-run -a "$loader" "$root/build/$arch/tools/vxglue_sim.exe" "-medium=$medium_win" -answer=yes </dev/null
 code=$?
 set -e
 wineserver -w

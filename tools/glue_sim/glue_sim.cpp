@@ -4,7 +4,9 @@
 // prints what it saw and the PDI's outcome.
 //
 //   vxglue_sim.exe -medium=<root> [-driver=<name>] [-printer=<friendly name>] [-port=<port>]
-//                  [-nostatuscode] [-keep] [-timeout=<seconds>]
+//                  [-nostatuscode] [-keep] [-timeout=<seconds>] [-answer=yes|no]
+// With -answer, the default-printer question the PDI may ask is answered as a person would,
+// through its window; without it the question waits for a person.
 #include <windows.h>
 #include <winspool.h>
 
@@ -30,6 +32,7 @@ struct Options
     std::string sPort = "LPT1:";
     bool fStatusCode = true;
     bool fKeep = false;
+    std::string sAnswer;  // "yes", "no" or empty
     DWORD dwTimeoutMs = 15 * 60 * 1000;
 };
 
@@ -65,6 +68,7 @@ bool ParseOptions(const std::string& sLine, Options* pOptions)
     if (Switch(sLine, "port", &sValue) && !sValue.empty()) pOptions->sPort = sValue;
     if (Switch(sLine, "nostatuscode", &sValue)) pOptions->fStatusCode = false;
     if (Switch(sLine, "keep", &sValue)) pOptions->fKeep = true;
+    if (Switch(sLine, "answer", &sValue)) pOptions->sAnswer = sValue;
     if (Switch(sLine, "timeout", &sValue) && !sValue.empty())
         pOptions->dwTimeoutMs = static_cast<DWORD>(std::strtoul(sValue.c_str(), NULL, 10)) * 1000;
     while (!pOptions->sMedium.empty() && pOptions->sMedium[pOptions->sMedium.size() - 1] == '\\')
@@ -195,6 +199,41 @@ std::string LastLine(const std::string& sPath)
     return sLast;
 }
 
+// Answers the PDI's question box once, if one appears: its caption is the localized string 2
+// of the PDI, so any top-level dialog of the PDI process counts.
+bool AnswerQuestion(DWORD dwProcessId, bool fYes)
+{
+    struct Search
+    {
+        DWORD dwProcessId;
+        HWND hBox;
+    } search = {dwProcessId, NULL};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            Search* pSearch = reinterpret_cast<Search*>(lParam);
+            DWORD dwOwner = 0;
+            GetWindowThreadProcessId(hwnd, &dwOwner);
+            char szClass[16] = "";
+            GetClassNameA(hwnd, szClass, sizeof(szClass));
+            if (dwOwner == pSearch->dwProcessId && std::strcmp(szClass, "#32770") == 0 && IsWindowVisible(hwnd))
+            {
+                pSearch->hBox = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.hBox) return false;
+    char szCaption[256] = "", szText[1024] = "";
+    GetWindowTextA(search.hBox, szCaption, sizeof(szCaption));
+    HWND hStatic = FindWindowExA(search.hBox, NULL, "Static", NULL);
+    while (hStatic && GetWindowTextLengthA(hStatic) == 0) hStatic = FindWindowExA(search.hBox, hStatic, "Static", NULL);
+    if (hStatic) GetWindowTextA(hStatic, szText, sizeof(szText));
+    std::printf("glue: the PDI asks \"%s\": \"%s\"; answering %s\n", szCaption, szText, fYes ? "Yes" : "No");
+    PostMessageA(search.hBox, WM_COMMAND, fYes ? IDYES : IDNO, 0);
+    return true;
+}
+
 const char* StateText(HANDLE hEvent) { return WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0 ? "signalled" : "not signalled"; }
 
 }  // namespace
@@ -207,7 +246,7 @@ int main()
     if (!ParseOptions(sLine, &options))
     {
         std::printf("usage: vxglue_sim.exe -medium=<root> [-driver=<name>] [-printer=<name>] [-port=<port>] "
-                    "[-nostatuscode] [-keep] [-timeout=<seconds>]\n");
+                    "[-nostatuscode] [-keep] [-timeout=<seconds>] [-answer=yes|no]\n");
         return 2;
     }
     const std::string sPdiFolder = options.sMedium + "\\" + kPdiFolder;
@@ -240,9 +279,11 @@ int main()
     CloseHandle(pi.hThread);
     const DWORD dwStart = GetTickCount();
     DWORD dwWait = WAIT_TIMEOUT;
+    bool fAnswered = options.sAnswer.empty();
     while (dwWait == WAIT_TIMEOUT && GetTickCount() - dwStart < options.dwTimeoutMs)
     {
         dwWait = WaitForSingleObject(pi.hProcess, 20);
+        if (!fAnswered) fAnswered = AnswerQuestion(pi.dwProcessId, options.sAnswer == "yes");
         for (int i = 0; i < 3; ++i)
         {
             if (!fSignalled[i] && hEvents[i] && WaitForSingleObject(hEvents[i], 0) == WAIT_OBJECT_0)
