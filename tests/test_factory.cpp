@@ -515,7 +515,42 @@ TEST(FactoryMachine, EveryConstructionSetsTheTraceMask)
 namespace
 {
 
-// The PDI run from a scratch medium with TEMP pointed into it; its trace file's lines.
+const char kPdiDriver[] = "Quorvane Model 1234 Series";
+
+// What the Glue leaves in the registry for the PDI (its folder, its status), so that the run
+// goes through the whole flow; removed again with what the flow wrote.
+class GlueResults
+{
+public:
+    explicit GlueResults(const std::string& sGluePath)
+    {
+        Clean();
+        HKEY hKey = NULL;
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, DriverKey().c_str(), 0, NULL, 0, KEY_WRITE, NULL,
+                                                 &hKey, NULL));
+        const DWORD dwStatus = 0;
+        RegSetValueExA(hKey, "GluePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(sGluePath.c_str()),
+                       static_cast<DWORD>(sGluePath.size() + 1));
+        RegSetValueExA(hKey, "statuscode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwStatus), sizeof(dwStatus));
+        // A printer the spooler does not have: the default-printer offer stops at it.
+        const char szPrinter[] = "Quorvane Model 1234 (not installed)";
+        RegSetValueExA(hKey, "PrinterFriendlyName", 0, REG_SZ, reinterpret_cast<const BYTE*>(szPrinter), sizeof(szPrinter));
+        RegCloseKey(hKey);
+    }
+    ~GlueResults() { Clean(); }
+
+private:
+    static std::string DriverKey() { return "SOFTWARE\\Quorvane\\VXZ\\Glue\\" + std::string(kPdiDriver); }
+    static void Clean()
+    {
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, DriverKey());
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\QVX");
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE,
+                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + std::string(kPdiDriver) + "_Driver");
+    }
+};
+
+// The PDI run from the sample medium, with TEMP pointed into it; its trace file's lines.
 std::vector<vxtest::TraceLine> RunPdiAndReadTrace(const std::string& sArguments)
 {
     std::string sAutorun, sModels;
@@ -525,16 +560,23 @@ std::vector<vxtest::TraceLine> RunPdiAndReadTrace(const std::string& sArguments)
     medium.AddRecorder("vxzsetup.exe");
     medium.AddRecorder("patches\\fix1.exe");
     medium.AddRecorder("patches\\fix2.exe");
-    CreateDirectoryA(medium.TempFolder().c_str(), NULL);
+    const GlueResults glue(medium.PdiFolder() + "\\");
     const std::string sCommandLine = "\"" + medium.PdiPath() + "\" " + sArguments;
-    const vxtest::ProcessResult result =
-        vxtest::RunProcess(sCommandLine, {{"TEMP", medium.TempFolder()}, {"TMP", medium.TempFolder()}});
+    const vxtest::ProcessResult result = vxtest::RunProcess(
+        sCommandLine,
+        {{"TEMP", medium.TempFolder()}, {"TMP", medium.TempFolder()}, {"VX_RECORD_FILE", medium.RecordFile()}}, 120000);
     EXPECT_TRUE(result.fFinished);
+    // The flow ran to its end: the patches and the product installer were started.
+    const std::vector<std::string> log = medium.InstallLog();
+    std::string sLog;
+    for (const std::string& sLine : log) sLog += sLine + "\n";
+    EXPECT_EQ(3u, medium.RecordedRuns().size()) << sLog;
+    EXPECT_EQ("The PDI Succeeded", log.empty() ? "" : log.back()) << sLog;
     EXPECT_EQ(std::vector<std::string>({"vxfpdi000.log"}), vxtest::ListFiles(medium.TempFolder() + "\\vxfpdi*.log"));
     return vxtest::ReadTraceFile(medium.TempFolder() + "\\vxfpdi000.log");
 }
 
-const char kPdiSwitches[] = "-printerdriver=Quorvane Model 1234 Series -product=Model1234 -port=LPT1:";
+const char kPdiSwitches[] = "-printerdriver=Quorvane Model 1234 Series -product=Quorvane Model 1234 -port=LPT1:";
 
 }  // namespace
 
