@@ -199,30 +199,33 @@ std::string LastLine(const std::string& sPath)
     return sLast;
 }
 
+struct BoxSearch
+{
+    DWORD dwProcessId;
+    HWND hBox;
+};
+
+BOOL CALLBACK FindQuestionBox(HWND hwnd, LPARAM lParam)
+{
+    BoxSearch* pSearch = reinterpret_cast<BoxSearch*>(lParam);
+    DWORD dwOwner = 0;
+    GetWindowThreadProcessId(hwnd, &dwOwner);
+    char szClass[16] = "";
+    GetClassNameA(hwnd, szClass, sizeof(szClass));
+    if (dwOwner == pSearch->dwProcessId && std::strcmp(szClass, "#32770") == 0 && IsWindowVisible(hwnd))
+    {
+        pSearch->hBox = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Answers the PDI's question box once, if one appears: its caption is the localized string 2
 // of the PDI, so any top-level dialog of the PDI process counts.
 bool AnswerQuestion(DWORD dwProcessId, bool fYes)
 {
-    struct Search
-    {
-        DWORD dwProcessId;
-        HWND hBox;
-    } search = {dwProcessId, NULL};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-            Search* pSearch = reinterpret_cast<Search*>(lParam);
-            DWORD dwOwner = 0;
-            GetWindowThreadProcessId(hwnd, &dwOwner);
-            char szClass[16] = "";
-            GetClassNameA(hwnd, szClass, sizeof(szClass));
-            if (dwOwner == pSearch->dwProcessId && std::strcmp(szClass, "#32770") == 0 && IsWindowVisible(hwnd))
-            {
-                pSearch->hBox = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    BoxSearch search = {dwProcessId, NULL};
+    EnumWindows(FindQuestionBox, reinterpret_cast<LPARAM>(&search));
     if (!search.hBox) return false;
     char szCaption[256] = "", szText[1024] = "";
     GetWindowTextA(search.hBox, szCaption, sizeof(szCaption));
