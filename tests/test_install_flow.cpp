@@ -6,7 +6,9 @@
 #include <string>
 #include <thread>
 
+#include "support/box_answerer.h"
 #include "support/medium.h"
+#include "support/spooler_printers.h"
 #include "vxzglue/vxzglue_utils.h"
 
 namespace
@@ -409,4 +411,88 @@ TEST_F(InstallFlowTest, MutexHeldTooLongTimesOut)
     EXPECT_TRUE(IsSignalled(m_hFinished));
     ReleaseMutex(hMutex);
     CloseHandle(hMutex);
+}
+
+namespace
+{
+
+// A medium whose model wants the question, and a printer of its driver in the spooler.
+class DefaultPrinterFlowTest : public InstallFlowTest
+{
+protected:
+    DefaultPrinterFlowTest() : InstallFlowTest("SilentInstall=No\r\n")
+    {
+        m_medium.WriteFile("models.dat",
+                           std::string("[Models]\r\n") + kDriver + "=Flow1234\r\n[Flow1234]\r\nDriverName=" + kDriver +
+                               "\r\nasktomakedefaultprinter=Yes\r\n");
+        m_fPrinter = m_spooler.InstallDriver(kDriver, "vxflowdrv.dll") && m_spooler.InstallPrinter(kPrinter, "LPT1:", kDriver) &&
+                     m_spooler.InstallPrinter(kOther, "LPT2:", kDriver);
+        m_sOldDefault = vxtest::DefaultPrinterName();
+        SetDefaultPrinterA(kOther);  // the new printer is not the default yet, so it is offered
+    }
+    ~DefaultPrinterFlowTest() override
+    {
+        if (!m_sOldDefault.empty()) SetDefaultPrinterA(m_sOldDefault.c_str());
+    }
+
+    static constexpr const char* kOther = "Quorvane Flow Other";
+    vxtest::SpoolerPrinters m_spooler;
+    bool m_fPrinter = false;
+    std::string m_sOldDefault;
+};
+
+}  // namespace
+
+// The question holds the installation mutex: the Glue's view shows the driver signal only
+// after the answer.
+TEST_F(DefaultPrinterFlowTest, QuestionOnXpAndWindows2000AnsweredYes)
+{
+    ASSERT_TRUE(m_fPrinter);
+    for (const char* pszRelease : {"winxp", "win2k"})
+    {
+        RecordGlueInstall();
+        ResetEvent(m_hInstalled);
+        bool fDriverSignalledBeforeAnswer = true;
+        vxtest::BoxAnswerer answerer("Set Default Printer", IDYES, 60000,
+                                     [this, &fDriverSignalledBeforeAnswer] { fDriverSignalledBeforeAnswer = IsSignalled(m_hInstalled); });
+        const std::vector<std::string> log = RunPdi(pszRelease);
+        answerer.Wait();
+        EXPECT_TRUE(answerer.Found()) << pszRelease;
+        EXPECT_TRUE(answerer.HasText(std::string("Do you want to set the ") + kPrinter + " as your default printer?"))
+            << pszRelease;
+        EXPECT_FALSE(fDriverSignalledBeforeAnswer) << pszRelease;
+        EXPECT_EQ("The PDI Succeeded", log.back()) << pszRelease;
+        EXPECT_EQ(kPrinter, vxtest::DefaultPrinterName()) << pszRelease;
+        std::string s;
+        EXPECT_TRUE(ReadString(DriverKey(), "corunpdi", &s)) << pszRelease;
+        SetDefaultPrinterA(kOther);
+        DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
+    }
+}
+
+TEST_F(DefaultPrinterFlowTest, AnsweredNoChangesNothing)
+{
+    ASSERT_TRUE(m_fPrinter);
+    RecordGlueInstall();
+    vxtest::BoxAnswerer answerer("Set Default Printer", IDNO, 60000);
+    const std::vector<std::string> log = RunPdi("winxp");
+    answerer.Wait();
+    EXPECT_TRUE(answerer.Found());
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    EXPECT_EQ(kOther, vxtest::DefaultPrinterName());
+}
+
+TEST_F(DefaultPrinterFlowTest, NoQuestionOnWindows98Nt4Or2003)
+{
+    ASSERT_TRUE(m_fPrinter);
+    for (const char* pszRelease : {"win98", "nt40", "win2003"})
+    {
+        RecordGlueInstall();
+        vxtest::BoxAnswerer answerer("Set Default Printer", IDYES, 3000);
+        const std::vector<std::string> log = RunPdi(pszRelease);
+        answerer.Stop();
+        EXPECT_FALSE(answerer.Found()) << pszRelease;
+        EXPECT_EQ("The PDI Succeeded", log.back()) << pszRelease;
+        DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
+    }
 }
