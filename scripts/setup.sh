@@ -3,7 +3,7 @@
 # Idempotent: does nothing when every package is already present.
 set -euo pipefail
 
-packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 xvfb xauth cmake googletest make)
+packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake googletest make)
 
 missing=()
 for p in "${packages[@]}"; do
