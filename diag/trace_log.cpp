@@ -323,3 +323,20 @@ void CTraceLog::TraceFailure(const char* pszFormat, ...)
     WriteLine(TRACE_FAILURE, 0, pszFormat, args);
     va_end(args);
 }
+
+// Accessors live here, not in the header, so that programs loading the library find them
+// among its exports.
+void CTraceLog::SetMask(DWORD dwMask)
+{
+    m_dwMask = dwMask;
+}
+
+DWORD CTraceLog::GetMask() const
+{
+    return m_dwMask;
+}
+
+const CVxCiString& CTraceLog::GetPath() const
+{
+    return m_sPath;
+}

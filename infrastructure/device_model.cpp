@@ -209,3 +209,130 @@ void CDeviceModel::Dump() const
     g_TraceLog.TraceAuto("lastIORevision = %d\n", static_cast<int>(m_lLastIoRevision));
     g_TraceLog.TraceAuto("Dump(%s) Finished\n", pszSection);
 }
+
+// Accessors live here, not in the header, so that programs loading the library find them
+// among its exports.
+const char* CDeviceModel::GetFirmwareName() const
+{
+    return m_sFirmwareName.c_str();
+}
+
+const char* CDeviceModel::GetSectionName() const
+{
+    return m_sSectionName.c_str();
+}
+
+const char* CDeviceModel::GetDatFileName() const
+{
+    return m_sDatFileName.c_str();
+}
+
+const char* CDeviceModel::GetDriverName() const
+{
+    return m_sDriverName.c_str();
+}
+
+const char* CDeviceModel::GetModelName() const
+{
+    return m_sModelName.c_str();
+}
+
+const char* CDeviceModel::GetUsbID() const
+{
+    return m_sUsbID.c_str();
+}
+
+const char* CDeviceModel::GetParallelID() const
+{
+    return m_sParallelID.c_str();
+}
+
+const char* CDeviceModel::GetHelpFileName() const
+{
+    return m_sHelpFileName.c_str();
+}
+
+EDot4Support CDeviceModel::SupportsDOT4() const
+{
+    return m_eDot4Support;
+}
+
+ESaveUtilityMethod CDeviceModel::SaveUtilityMethod() const
+{
+    return m_eSaveUtilityMethod;
+}
+
+unsigned CDeviceModel::HasUSB() const
+{
+    return m_dwHasUSB;
+}
+
+unsigned CDeviceModel::HasIRLpt() const
+{
+    return m_dwHasIRLpt;
+}
+
+unsigned CDeviceModel::Has1394() const
+{
+    return m_dwHas1394;
+}
+
+unsigned CDeviceModel::HasMSCL() const
+{
+    return m_dwHasMSCL;
+}
+
+unsigned CDeviceModel::HasLPT() const
+{
+    return m_dwHasLPT;
+}
+
+unsigned CDeviceModel::HasVIP() const
+{
+    return m_dwHasVIP;
+}
+
+unsigned CDeviceModel::HasCard() const
+{
+    return m_dwHasCard;
+}
+
+unsigned CDeviceModel::HasPML() const
+{
+    return m_dwHasPML;
+}
+
+unsigned CDeviceModel::IsFrontPort() const
+{
+    return m_dwFrontPort;
+}
+
+unsigned CDeviceModel::IsSupported() const
+{
+    return m_dwSupported;
+}
+
+DWORD CDeviceModel::GetNumDevNodes() const
+{
+    return m_dwNumDevNodes;
+}
+
+DWORD CDeviceModel::GetCapabilities() const
+{
+    return m_dwCapabilities;
+}
+
+DWORD CDeviceModel::GetType() const
+{
+    return m_dwType;
+}
+
+LONG CDeviceModel::GetFirstIoRevision() const
+{
+    return m_lFirstIoRevision;
+}
+
+LONG CDeviceModel::GetLastIoRevision() const
+{
+    return m_lLastIoRevision;
+}

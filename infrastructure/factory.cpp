@@ -373,3 +373,20 @@ const CDeviceModel& CFactory::FactorADeviceModel(const char* pszName) const
     g_TraceLog.TraceAuto("Failed to find %s\n", pszName);
     return m_DefaultModel;
 }
+
+// Accessors live here, not in the header, so that programs loading the library find them
+// among its exports.
+const CVxCiStringList& CFactory::GetModelList() const
+{
+    return m_ModelList;
+}
+
+const CVxCiStringList& CFactory::GetInfFileList() const
+{
+    return m_InfFileList;
+}
+
+const CVxCiStringList& CFactory::GetInstallerFileList() const
+{
+    return _insFileList;
+}

@@ -339,3 +339,30 @@ unsigned long WaitForSingleObject(CIPCEvent& event, unsigned long ulMilliseconds
 int SetEvent(CIPCEvent& event) { return event.Set(1); }
 
 int ResetEvent(CIPCEvent& event) { return static_cast<int>(event.Reset()); }
+
+// Accessors live here, not in the header, so that programs loading the library find them
+// among its exports.
+HANDLE CIPCObj::GetHandle() const
+{
+    return m_hObject;
+}
+
+const char* CIPCObj::GetATemporalName() const
+{
+    return m_szName;
+}
+
+bool CMutexLock::IsOwned() const
+{
+    return m_fOwned;
+}
+
+bool CMutexLock::WasAbandoned() const
+{
+    return m_ulWaitResult == WAIT_ABANDONED;
+}
+
+unsigned long CMutexLock::GetWaitResult() const
+{
+    return m_ulWaitResult;
+}

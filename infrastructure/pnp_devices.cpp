@@ -810,3 +810,50 @@ long BuildUsbPortName(const char* pszBaseName, DWORD dwPortNumber, CVxCiString& 
         return 0;
     });
 }
+
+// Accessors live here, not in the header, so that programs loading the library find them
+// among its exports.
+HDEVINFO CDevInfoSet::GetHandle() const
+{
+    return m_hSet;
+}
+
+DWORD CDevInfoSet::GetNextIndex() const
+{
+    return m_dwNextIndex;
+}
+
+const GUID& CDevInfoSet::GetInterfaceClass() const
+{
+    return m_InterfaceClass;
+}
+
+bool CDevInfoSet::IsOpen() const
+{
+    return m_hSet != INVALID_HANDLE_VALUE;
+}
+
+CDevInfoSet* CDeviceInterface::GetCDevInfoSet() const
+{
+    return m_pSet;
+}
+
+const SP_DEVICE_INTERFACE_DATA* CDeviceInterface::GetInterfaceData() const
+{
+    return &m_InterfaceData;
+}
+
+SP_DEVINFO_DATA* CDeviceObject::GetInfoData()
+{
+    return &m_DeviceData;
+}
+
+const SP_DEVINFO_DATA* CDeviceObject::GetInfoData() const
+{
+    return &m_DeviceData;
+}
+
+CDevInfoSet* CDeviceObject::GetCDevInfoSet() const
+{
+    return m_pSet;
+}

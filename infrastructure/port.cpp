@@ -260,3 +260,10 @@ unsigned CPort::IsVersionOK(const char* pszFileName, LONGLONG llMinimumProductVe
     const LONGLONG llFile = MakeVersion(pFixed->dwFileVersionMS, pFixed->dwFileVersionLS);
     return llProduct >= llMinimumProductVersion && llFile >= llMinimumFileVersion ? 1 : 0;
 }
+
+// Accessors live here, not in the header, so that programs loading the library find them
+// among its exports.
+const char* CPort::GetATemporalNamePtr() const
+{
+    return m_szName;
+}

@@ -739,3 +739,30 @@ int CPrinter::ShowWarningMsg(const char* pszCaption, const char* pszText, unsign
 {
     return ShowMessageBox(NULL, pszText, pszCaption, uStyle, 0);
 }
+
+// Accessors live here, not in the header, so that programs loading the library find them
+// among its exports.
+unsigned CPrinter::Disable()
+{
+    return Enable(0);
+}
+
+unsigned CPrinter::DisableLM()
+{
+    return EnableLM(0, VX_LANGUAGE_MONITOR_NAME);
+}
+
+const CPort& CPrinter::GetATemporalPortRef() const
+{
+    return m_Port;
+}
+
+const char* CPrinter::GetATemporalFriendlyNamePtr() const
+{
+    return m_szPrinterName;
+}
+
+const char* CPrinter::GetATemporalPortNamePtr() const
+{
+    return m_szPortName;
+}

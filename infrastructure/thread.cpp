@@ -42,3 +42,15 @@ long CThread::GetExitCode()
 }
 
 void CThread::Yield() { Sleep(0); }
+
+// Accessors live here, not in the header, so that programs loading the library find them
+// among its exports.
+CThread::operator const void*() const
+{
+    return m_hThread;
+}
+
+unsigned long CThread::GeThisThreadID() const
+{
+    return m_dwThreadId;
+}

@@ -27,9 +27,10 @@ namespace
 // unsigned long long (y) on x64; the virtual thunks that a class derived from CIPCEvent needs
 // for what it does not override name their offsets in bytes.
 //
-// Members defined inside the class in the headers (the accessors, GetHandle, GetMask ...) are
-// compiled into each caller by GCC and are not in an export table; members the headers
-// declare private are exported too but are not part of the interface, so neither is listed.
+// The accessors are defined in the library's sources, not inside the classes: GCC compiles a
+// member defined in the class into each caller and leaves it out of the export table. Members
+// the headers declare private are exported too but are not part of the interface, so they are
+// not listed.
 // ---------------------------------------------------------------------------------------------
 #if defined(_WIN64)
 #define VX_WINAPI_FUNCTION "F"
@@ -54,6 +55,9 @@ struct ExpectedExport
 };
 
 const ExpectedExport kExpectedExports[] = {
+    // infrastructure/ci_string.h: the localized-string loaders of the string class
+    {"CVxCiString", "_ZN11CVxCiString19LoadLocalizedStringEP11HINSTANCE__jt"},
+    {"CVxCiString", "_ZN11CVxCiString19LoadLocalizedStringEP11HINSTANCE__jPKc"},
     // diag/trace_log.h
     {"CTraceLog", "_ZN9CTraceLogC1EPKcm"},
     {"CTraceLog", "_ZN9CTraceLogC2EPKcm"},
@@ -66,6 +70,9 @@ const ExpectedExport kExpectedExports[] = {
     {"CTraceLog", "_ZTV9CTraceLog"},
     {"CTraceLog", "_ZTI9CTraceLog"},
     {"CTraceLog", "g_TraceLog"},
+    {"CTraceLog", "_ZN9CTraceLog7SetMaskEm"},
+    {"CTraceLog", "_ZNK9CTraceLog7GetMaskEv"},
+    {"CTraceLog", "_ZNK9CTraceLog7GetPathEv"},
 
     // infrastructure/os_version.h
     {"os_version", "_Z4IsNTv"},
@@ -105,6 +112,8 @@ const ExpectedExport kExpectedExports[] = {
     {"CThread", "_ZN7CThread4WaitEm"},
     {"CThread", "_ZN7CThread11GetExitCodeEv"},
     {"CThread", "_ZN7CThread5YieldEv"},
+    {"CThread", "_ZNK7CThread14GeThisThreadIDEv"},
+    {"CThread", "_ZNK7CThreadcvPKvEv"},
 
     // infrastructure/ipc_objects.h
     {"CSecurity", "_ZN9CSecurityC1Emj"},
@@ -125,6 +134,8 @@ const ExpectedExport kExpectedExports[] = {
     {"CIPCObj", "_ZN7CIPCObj5CloseEv"},
     {"CIPCObj", "_ZTV7CIPCObj"},
     {"CIPCObj", "_ZTI7CIPCObj"},
+    {"CIPCObj", "_ZNK7CIPCObj16GetATemporalNameEv"},
+    {"CIPCObj", "_ZNK7CIPCObj9GetHandleEv"},
     {"CInfrastructureMutex", "_ZN20CInfrastructureMutexC1Ev"},
     {"CInfrastructureMutex", "_ZN20CInfrastructureMutexC2Ev"},
     {"CInfrastructureMutex", "_ZN20CInfrastructureMutexC1EPKc"},
@@ -137,6 +148,14 @@ const ExpectedExport kExpectedExports[] = {
     {"CInfrastructureMutex", "_ZTV20CInfrastructureMutex"},
     {"CInfrastructureMutex", "_ZTI20CInfrastructureMutex"},
     {"CInfrastructureMutex", "g_SpoolerMutex"},
+    {"CMutexLock", "_ZN10CMutexLockC1ER20CInfrastructureMutexm"},
+    {"CMutexLock", "_ZN10CMutexLockC2ER20CInfrastructureMutexm"},
+    {"CMutexLock", "_ZN10CMutexLockD1Ev"},
+    {"CMutexLock", "_ZN10CMutexLockD2Ev"},
+    {"CMutexLock", "_ZN10CMutexLock6UnlockEv"},
+    {"CMutexLock", "_ZNK10CMutexLock7IsOwnedEv"},
+    {"CMutexLock", "_ZNK10CMutexLock12WasAbandonedEv"},
+    {"CMutexLock", "_ZNK10CMutexLock13GetWaitResultEv"},
     {"CIPCEvent", "_ZN9CIPCEventC1Ev"},
     {"CIPCEvent", "_ZN9CIPCEventC2Ev"},
     {"CIPCEvent", "_ZN9CIPCEventD0Ev"},
@@ -192,6 +211,31 @@ const ExpectedExport kExpectedExports[] = {
     {"CDeviceModel", "_ZNK12CDeviceModel4DumpEv"},
     {"CDeviceModel", "_ZTV12CDeviceModel"},
     {"CDeviceModel", "_ZTI12CDeviceModel"},
+    {"CDeviceModel", "_ZNK12CDeviceModel11IsFrontPortEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel11IsSupportedEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel12GetModelNameEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel12SupportsDOT4Ev"},
+    {"CDeviceModel", "_ZNK12CDeviceModel13GetDriverNameEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel13GetParallelIDEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel14GetDatFileNameEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel14GetNumDevNodesEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel14GetSectionNameEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel15GetCapabilitiesEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel15GetFirmwareNameEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel15GetHelpFileNameEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel17GetLastIoRevisionEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel17SaveUtilityMethodEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel18GetFirstIoRevisionEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel6HasLPTEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel6HasPMLEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel6HasUSBEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel6HasVIPEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel7GetTypeEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel7Has1394Ev"},
+    {"CDeviceModel", "_ZNK12CDeviceModel7HasCardEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel7HasMSCLEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel8GetUsbIDEv"},
+    {"CDeviceModel", "_ZNK12CDeviceModel8HasIRLptEv"},
 
     // infrastructure/factory.h
     {"CFactory", "_ZN8CFactoryC1EPKcm"},
@@ -209,6 +253,9 @@ const ExpectedExport kExpectedExports[] = {
     {"CFactory", "_ZTV8CFactory"},
     {"CFactory", "_ZTI8CFactory"},
     {"CFactory", "g_Factory"},
+    {"CFactory", "_ZNK8CFactory12GetModelListEv"},
+    {"CFactory", "_ZNK8CFactory14GetInfFileListEv"},
+    {"CFactory", "_ZNK8CFactory20GetInstallerFileListEv"},
 
     // infrastructure/port.h
     {"CPort", "_ZN5CPortC1Ev"},
@@ -231,6 +278,7 @@ const ExpectedExport kExpectedExports[] = {
     {"CPort", "_ZNK5CPort11GetPortInfoEv"},
     {"CPort", "_ZNK5CPort15ReleasePortInfoEPc"},
     {"CPort", "_ZNK5CPort11IsVersionOKEPKcxx"},
+    {"CPort", "_ZNK5CPort19GetATemporalNamePtrEv"},
 
     // infrastructure/printer.h
     {"CPrinter", "_ZN8CPrinterC1Ev"},
@@ -289,6 +337,11 @@ const ExpectedExport kExpectedExports[] = {
     {"CPrinter", "_ZN8CPrinter14ShowWarningMsgEPKcS1_j"},
     {"CPrinter", "_ZTV8CPrinter"},
     {"CPrinter", "_ZTI8CPrinter"},
+    {"CPrinter", "_ZN8CPrinter7DisableEv"},
+    {"CPrinter", "_ZN8CPrinter9DisableLMEv"},
+    {"CPrinter", "_ZNK8CPrinter19GetATemporalPortRefEv"},
+    {"CPrinter", "_ZNK8CPrinter23GetATemporalPortNamePtrEv"},
+    {"CPrinter", "_ZNK8CPrinter27GetATemporalFriendlyNamePtrEv"},
 
     // infrastructure/spooler_enum.h
     {"ForAllPrinters", "_Z14ForAllPrintersPFjR8CPrinterPvS1_S1_EPFjPKcS1_S1_S1_ES1_S1_S1_m"},
@@ -308,9 +361,15 @@ const ExpectedExport kExpectedExports[] = {
     {"CDevInfoSet", "_ZN11CDevInfoSet10NextDeviceER13CDeviceObject"},
     {"CDevInfoSet", "_ZN11CDevInfoSet18FindByPhysicalNameEPKcR13CDeviceObject"},
     {"CDevInfoSet", "_ZN11CDevInfoSet28OpenPresentInterfacesAndFindERK5_GUIDPKcR13CDeviceObject"},
+    {"CDevInfoSet", "_ZNK11CDevInfoSet12GetNextIndexEv"},
+    {"CDevInfoSet", "_ZNK11CDevInfoSet17GetInterfaceClassEv"},
+    {"CDevInfoSet", "_ZNK11CDevInfoSet6IsOpenEv"},
+    {"CDevInfoSet", "_ZNK11CDevInfoSet9GetHandleEv"},
     {"CDeviceInterface", "_ZN16CDeviceInterfaceC1Ev"},
     {"CDeviceInterface", "_ZN16CDeviceInterfaceC2Ev"},
     {"CDeviceInterface", "_ZNK16CDeviceInterface10OpenRegKeyEmPP6HKEY__"},
+    {"CDeviceInterface", "_ZNK16CDeviceInterface14GetCDevInfoSetEv"},
+    {"CDeviceInterface", "_ZNK16CDeviceInterface16GetInterfaceDataEv"},
     {"CDeviceObject", "_ZN13CDeviceObjectC1Ev"},
     {"CDeviceObject", "_ZN13CDeviceObjectC2Ev"},
     {"CDeviceObject", "_ZN13CDeviceObjectC1ERKS_"},
@@ -329,6 +388,9 @@ const ExpectedExport kExpectedExports[] = {
     {"CDeviceObject", "_ZN13CDeviceObject19InitFromDriveLetterEc"},
     {"CDeviceObject", "_ZTV13CDeviceObject"},
     {"CDeviceObject", "_ZTI13CDeviceObject"},
+    {"CDeviceObject", "_ZN13CDeviceObject11GetInfoDataEv"},
+    {"CDeviceObject", "_ZNK13CDeviceObject11GetInfoDataEv"},
+    {"CDeviceObject", "_ZNK13CDeviceObject14GetCDevInfoSetEv"},
     {"CPortDeviceObject", "_ZTV17CPortDeviceObject"},
     {"CPortDeviceObject", "_ZTI17CPortDeviceObject"},
     {"ForAllDevices", "_Z13ForAllDevicesPFjR13CDeviceObjectPvS1_S1_ES1_S1_S1_mRK5_GUID"},

@@ -33,10 +33,10 @@ public:
     void Trace(DWORD dwFlags, const char* pszFormat, ...);
     void TraceAuto(const char* pszFormat, ...);
     void TraceFailure(const char* pszFormat, ...);
-    void SetMask(DWORD dwMask) { m_dwMask = dwMask; }
+    void SetMask(DWORD dwMask);
 
-    DWORD GetMask() const { return m_dwMask; }
-    const CVxCiString& GetPath() const { return m_sPath; }
+    DWORD GetMask() const;
+    const CVxCiString& GetPath() const;
 
     // The text a line's message is cut to: the message buffer less its terminator.
     static constexpr size_t kMaxMessageLength = 64000 - 1;

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "infrastructure/vxinfra_api.h"
+
 // Characters compare after the C library's upper-case conversion, so ordering and search
 // ignore letter case; a string that is a prefix of another sorts first.
 struct CVxCiCharTraits : public std::char_traits<char>
@@ -56,9 +58,9 @@ public:
     CVxCiString(const std::string& s) : CVxCiStringBase(s.c_str(), s.size()) {}
 
     // String uId of hModule's string table (null: the program's own file) in language wLangId.
-    BOOL LoadLocalizedString(HMODULE hModule, UINT uId, WORD wLangId);
+    VXINFRA_API BOOL LoadLocalizedString(HMODULE hModule, UINT uId, WORD wLangId);
     // The same in the language the language map names pszLanguageName (null: the user's).
-    BOOL LoadLocalizedString(HMODULE hModule, UINT uId, const char* pszLanguageName);
+    VXINFRA_API BOOL LoadLocalizedString(HMODULE hModule, UINT uId, const char* pszLanguageName);
 };
 
 // An ordered list of case-insensitive strings (model names, data files, INF files, languages).

@@ -42,33 +42,33 @@ public:
     // section overrides it key by key. 0 only for a null argument; missing keys take defaults.
     UINT Init(const char* pSectionName, const char* pDatFileName);
 
-    const char* GetFirmwareName() const { return m_sFirmwareName.c_str(); }
-    const char* GetSectionName() const { return m_sSectionName.c_str(); }
-    const char* GetDatFileName() const { return m_sDatFileName.c_str(); }
-    const char* GetDriverName() const { return m_sDriverName.c_str(); }
-    const char* GetModelName() const { return m_sModelName.c_str(); }
-    const char* GetUsbID() const { return m_sUsbID.c_str(); }
-    const char* GetParallelID() const { return m_sParallelID.c_str(); }
-    const char* GetHelpFileName() const { return m_sHelpFileName.c_str(); }
+    const char* GetFirmwareName() const;
+    const char* GetSectionName() const;
+    const char* GetDatFileName() const;
+    const char* GetDriverName() const;
+    const char* GetModelName() const;
+    const char* GetUsbID() const;
+    const char* GetParallelID() const;
+    const char* GetHelpFileName() const;
 
-    EDot4Support SupportsDOT4() const { return m_eDot4Support; }
-    ESaveUtilityMethod SaveUtilityMethod() const { return m_eSaveUtilityMethod; }
+    EDot4Support SupportsDOT4() const;
+    ESaveUtilityMethod SaveUtilityMethod() const;
     // The flags return the number as read, not a normalised 0 or 1.
-    unsigned HasUSB() const { return m_dwHasUSB; }
-    unsigned HasIRLpt() const { return m_dwHasIRLpt; }
-    unsigned Has1394() const { return m_dwHas1394; }
-    unsigned HasMSCL() const { return m_dwHasMSCL; }
-    unsigned HasLPT() const { return m_dwHasLPT; }
-    unsigned HasVIP() const { return m_dwHasVIP; }
-    unsigned HasCard() const { return m_dwHasCard; }
-    unsigned HasPML() const { return m_dwHasPML; }
-    unsigned IsFrontPort() const { return m_dwFrontPort; }
-    unsigned IsSupported() const { return m_dwSupported; }
-    DWORD GetNumDevNodes() const { return m_dwNumDevNodes; }
-    DWORD GetCapabilities() const { return m_dwCapabilities; }
-    DWORD GetType() const { return m_dwType; }
-    LONG GetFirstIoRevision() const { return m_lFirstIoRevision; }
-    LONG GetLastIoRevision() const { return m_lLastIoRevision; }
+    unsigned HasUSB() const;
+    unsigned HasIRLpt() const;
+    unsigned Has1394() const;
+    unsigned HasMSCL() const;
+    unsigned HasLPT() const;
+    unsigned HasVIP() const;
+    unsigned HasCard() const;
+    unsigned HasPML() const;
+    unsigned IsFrontPort() const;
+    unsigned IsSupported() const;
+    DWORD GetNumDevNodes() const;
+    DWORD GetCapabilities() const;
+    DWORD GetType() const;
+    LONG GetFirstIoRevision() const;
+    LONG GetLastIoRevision() const;
 
     // Any key of the record's own plain section (no qualified sections, no other copies of the
     // file). Returns the value's length and assigns it; 0 leaves sValue untouched.

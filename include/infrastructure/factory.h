@@ -37,9 +37,9 @@ public:
     // pszName, else the default record, whose IsSupported() is 0. Valid until the next Init.
     const CDeviceModel& FactorADeviceModel(const char* pszName) const;
 
-    const CVxCiStringList& GetModelList() const { return m_ModelList; }
-    const CVxCiStringList& GetInfFileList() const { return m_InfFileList; }
-    const CVxCiStringList& GetInstallerFileList() const { return _insFileList; }
+    const CVxCiStringList& GetModelList() const;
+    const CVxCiStringList& GetInfFileList() const;
+    const CVxCiStringList& GetInstallerFileList() const;
 
     // Builds the language map unless it is built: 1, or 0 when a data file lacks a required
     // key (the map is then tried again on the next lookup).

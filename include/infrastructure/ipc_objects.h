@@ -66,7 +66,7 @@ public:
 
     CIPCObj();
 
-    HANDLE GetHandle() const { return m_hObject; }
+    HANDLE GetHandle() const;
     // The handle, or null. With fFailIfExists set, an object that already existed is closed
     // again and null returned, with ERROR_ALREADY_EXISTS as the last error; otherwise the last
     // error tells whether the object existed before.
@@ -79,7 +79,7 @@ public:
 
     // The full name of the last create or open, cut to kNameTextSize - 1 characters; empty
     // for an unnamed object. Valid while the object lives.
-    const char* GetATemporalName() const { return m_szName; }
+    const char* GetATemporalName() const;
 
 private:
     virtual HANDLE CreateObj(unsigned int uFirst, const char* pszName, unsigned int uSecond) = 0;
@@ -140,9 +140,9 @@ public:
     explicit CMutexLock(CInfrastructureMutex& mutex, unsigned long ulMilliseconds = INFINITE);
     ~CMutexLock();
 
-    bool IsOwned() const { return m_fOwned; }
-    bool WasAbandoned() const { return m_ulWaitResult == WAIT_ABANDONED; }
-    unsigned long GetWaitResult() const { return m_ulWaitResult; }
+    bool IsOwned() const;
+    bool WasAbandoned() const;
+    unsigned long GetWaitResult() const;
     // Releases before the scope ends; later calls and the destructor do nothing more.
     void Unlock();
 

@@ -101,10 +101,10 @@ public:
     long FindByPhysicalName(const char* pszName, CDeviceObject& device);
     long OpenPresentInterfacesAndFind(const GUID& interfaceGuid, const char* pszName, CDeviceObject& device);
 
-    HDEVINFO GetHandle() const { return m_hSet; }
-    DWORD GetNextIndex() const { return m_dwNextIndex; }
-    const GUID& GetInterfaceClass() const { return m_InterfaceClass; }
-    bool IsOpen() const { return m_hSet != INVALID_HANDLE_VALUE; }
+    HDEVINFO GetHandle() const;
+    DWORD GetNextIndex() const;
+    const GUID& GetInterfaceClass() const;
+    bool IsOpen() const;
 
 private:
     CDevInfoSet(const CDevInfoSet&);  // devices point at their set: it neither copies nor moves
@@ -124,8 +124,8 @@ public:
     // The interface's registry key; the caller closes it. 0 or a system error code.
     long OpenRegKey(REGSAM samDesired, HKEY* phKey) const;
 
-    CDevInfoSet* GetCDevInfoSet() const { return m_pSet; }
-    const SP_DEVICE_INTERFACE_DATA* GetInterfaceData() const { return &m_InterfaceData; }
+    CDevInfoSet* GetCDevInfoSet() const;
+    const SP_DEVICE_INTERFACE_DATA* GetInterfaceData() const;
 
 private:
     friend class CDeviceObject;
@@ -163,9 +163,9 @@ public:
     // Becomes the device of the drive letter: ERROR_NOT_FOUND (1168) when there is none.
     long InitFromDriveLetter(char chDriveLetter);
 
-    SP_DEVINFO_DATA* GetInfoData() { return &m_DeviceData; }
-    const SP_DEVINFO_DATA* GetInfoData() const { return &m_DeviceData; }
-    CDevInfoSet* GetCDevInfoSet() const { return m_pSet; }
+    SP_DEVINFO_DATA* GetInfoData();
+    const SP_DEVINFO_DATA* GetInfoData() const;
+    CDevInfoSet* GetCDevInfoSet() const;
 
 private:
     friend class CDevInfoSet;

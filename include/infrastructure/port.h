@@ -51,7 +51,7 @@ public:
     long GetDevice(CPortDeviceObject& device) const;
     long GetDeviceInstanceID(CVxCiString& sId) const;
 
-    const char* GetATemporalNamePtr() const { return m_szName; }
+    const char* GetATemporalNamePtr() const;
 
 protected:
     // The monitor of this port as the spooler lists it, as a heap copy for ReleasePortInfo;

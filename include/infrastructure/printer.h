@@ -89,19 +89,19 @@ public:
     // Sets or clears bidirectional support (set only on a supported port); on Windows 9x a
     // printer that does not print directly is then sent an empty RAW job.
     unsigned Enable(unsigned long ulEnable);
-    unsigned Disable() { return Enable(0); }
+    unsigned Disable();
     // Adds the driver again with the monitor (ulEnable non-zero) or without one, then enables
     // or disables. Unsupported devices change nothing and succeed. A monitor name of
     // kNameSize characters or more, or none when enabling, fails with ERROR_INVALID_PARAMETER.
     unsigned EnableLM(unsigned long ulEnable, const char* pszMonitorName);
-    unsigned DisableLM() { return EnableLM(0, VX_LANGUAGE_MONITOR_NAME); }
+    unsigned DisableLM();
 
     long GetAddress(char* pszBuffer, unsigned long ulSize) const;
     unsigned long GetPortNumber(char* pszBuffer) const;
 
-    const CPort& GetATemporalPortRef() const { return m_Port; }
-    const char* GetATemporalFriendlyNamePtr() const { return m_szPrinterName; }
-    const char* GetATemporalPortNamePtr() const { return m_szPortName; }
+    const CPort& GetATemporalPortRef() const;
+    const char* GetATemporalFriendlyNamePtr() const;
+    const char* GetATemporalPortNamePtr() const;
 
     // The linked model's answers; 0 (or null) when it cannot be linked.
     EDot4Support SupportsDOT4() const;

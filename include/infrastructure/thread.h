@@ -40,8 +40,8 @@ public:
     long GetExitCode();
     void Yield();
 
-    operator const void*() const { return m_hThread; }
-    unsigned long GeThisThreadID() const { return m_dwThreadId; }
+    operator const void*() const;
+    unsigned long GeThisThreadID() const;
 
 private:
     HANDLE m_hThread;

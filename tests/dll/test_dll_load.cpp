@@ -2,8 +2,8 @@
 // objects must exist once LoadLibraryA returns and be gone once FreeLibrary returns.
 //
 // This program is not linked with the library (the headers are used for the objects' layout
-// only, and only members defined in the headers run here); everything else is reached through
-// the DLL's exports. Run with "-log 0x2f" on the command line.
+// only); every member it calls is reached through the DLL's exports. Run with "-log 0x2f" on
+// the command line.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -42,6 +42,18 @@ std::string DllPath()
 // CTraceLog::Trace through the DLL. A variadic member is called like a free function taking
 // the object first, on x86 and x64 alike.
 typedef void (*PFN_TRACE)(CTraceLog* pThis, DWORD dwFlags, const char* pszFormat, ...);
+
+// The other members take the object as a hidden first argument: in ECX on x86 (GCC and MSVC
+// call members "thiscall" there), like any first argument on x64.
+#if defined(__i386__) || defined(_M_IX86)
+#define VX_THISCALL __thiscall
+#else
+#define VX_THISCALL
+#endif
+typedef const CVxCiString&(VX_THISCALL* PFN_TRACE_GET_PATH)(const CTraceLog* pThis);
+typedef DWORD(VX_THISCALL* PFN_TRACE_GET_MASK)(const CTraceLog* pThis);
+typedef HANDLE(VX_THISCALL* PFN_OBJ_GET_HANDLE)(const CIPCObj* pThis);
+typedef const char*(VX_THISCALL* PFN_OBJ_GET_NAME)(const CIPCObj* pThis);
 
 bool ReadWhileOpen(const std::string& sPath, std::string* psText)
 {
@@ -97,6 +109,18 @@ T* ExportedObject(HMODULE hDll, const char* pszName)
     return reinterpret_cast<T*>(GetProcAddress(hDll, pszName));
 }
 
+template <typename PFN>
+PFN ExportedFunction(HMODULE hDll, const char* pszName)
+{
+    return reinterpret_cast<PFN>(reinterpret_cast<void*>(GetProcAddress(hDll, pszName)));
+}
+
+std::string TracePath(HMODULE hDll, const CTraceLog* pTrace)
+{
+    PFN_TRACE_GET_PATH pfnGetPath = ExportedFunction<PFN_TRACE_GET_PATH>(hDll, "_ZNK9CTraceLog7GetPathEv");
+    return pfnGetPath ? std::string(pfnGetPath(pTrace).c_str()) : std::string();
+}
+
 TEST(DllLoad, ProcessObjectsLiveFromLoadToUnload)
 {
     ASSERT_TRUE(GetModuleHandleA(kDllName) == NULL) << "loaded before the test asked for it";
@@ -112,10 +136,12 @@ TEST(DllLoad, ProcessObjectsLiveFromLoadToUnload)
     ASSERT_TRUE(pfnTrace != NULL);
     char szTemp[MAX_PATH + 1] = "";
     GetTempPathA(MAX_PATH, szTemp);
-    const std::string sTracePath(pTrace->GetPath().c_str());
+    const std::string sTracePath = TracePath(hDll, pTrace);
     EXPECT_EQ(0u, sTracePath.find(std::string(szTemp) + "test_d")) << sTracePath;
     EXPECT_EQ(".log", sTracePath.substr(sTracePath.size() >= 4 ? sTracePath.size() - 4 : 0)) << sTracePath;
-    EXPECT_EQ(kMaskOnCommandLine, pTrace->GetMask());
+    PFN_TRACE_GET_MASK pfnGetMask = ExportedFunction<PFN_TRACE_GET_MASK>(hDll, "_ZNK9CTraceLog7GetMaskEv");
+    ASSERT_TRUE(pfnGetMask != NULL);
+    EXPECT_EQ(kMaskOnCommandLine, pfnGetMask(pTrace));
     EXPECT_TRUE(ExportedObject<CFactory>(hDll, "g_Factory") != NULL);
 
     char szMarker[64];
@@ -131,9 +157,12 @@ TEST(DllLoad, ProcessObjectsLiveFromLoadToUnload)
     // Spooler mutex: a live handle of the object named "SpoolerMutex".
     CInfrastructureMutex* pSpoolerMutex = ExportedObject<CInfrastructureMutex>(hDll, "g_SpoolerMutex");
     ASSERT_TRUE(pSpoolerMutex != NULL);
-    const HANDLE hSpoolerMutex = pSpoolerMutex->GetHandle();
+    PFN_OBJ_GET_HANDLE pfnGetHandle = ExportedFunction<PFN_OBJ_GET_HANDLE>(hDll, "_ZNK7CIPCObj9GetHandleEv");
+    PFN_OBJ_GET_NAME pfnGetName = ExportedFunction<PFN_OBJ_GET_NAME>(hDll, "_ZNK7CIPCObj16GetATemporalNameEv");
+    ASSERT_TRUE(pfnGetHandle != NULL && pfnGetName != NULL);
+    const HANDLE hSpoolerMutex = pfnGetHandle(pSpoolerMutex);
     ASSERT_TRUE(hSpoolerMutex != NULL);
-    EXPECT_STREQ("SpoolerMutex", pSpoolerMutex->GetATemporalName());
+    EXPECT_STREQ("SpoolerMutex", pfnGetName(pSpoolerMutex));
     DWORD dwFlags = 0;
     EXPECT_TRUE(GetHandleInformation(hSpoolerMutex, &dwFlags));
     EXPECT_TRUE(EndsWith(KernelObjectName(hSpoolerMutex), L"\\SpoolerMutex"));
@@ -175,7 +204,8 @@ TEST(DllLoad, LoadingAgainConstructsAgain)
         CTraceLog* pTrace = ExportedObject<CTraceLog>(hDll, "g_TraceLog");
         PFN_TRACE pfnTrace = reinterpret_cast<PFN_TRACE>(GetProcAddress(hDll, "_ZN9CTraceLog5TraceEmPKcz"));
         ASSERT_TRUE(pTrace != NULL && pfnTrace != NULL) << i;
-        asPaths[i] = pTrace->GetPath().c_str();
+        asPaths[i] = TracePath(hDll, pTrace);
+        ASSERT_FALSE(asPaths[i].empty()) << i;
         pfnTrace(pTrace, TRACE_KEY, "load %d\n", i);  // creates the file, so the next load numbers past it
         ASSERT_TRUE(FreeLibrary(hDll)) << i;
     }
