@@ -35,15 +35,19 @@ double Now()
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-bool SetString(const std::string& sKey, const char* pszName, const std::string& sValue)
+bool SetValue(const std::string& sKey, const char* pszName, DWORD dwType, const void* pData, DWORD cbData)
 {
     HKEY hKey = NULL;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL) != ERROR_SUCCESS)
         return false;
-    const LONG l = RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(sValue.c_str()),
-                                  static_cast<DWORD>(sValue.size() + 1));
+    const LONG l = RegSetValueExA(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cbData);
     RegCloseKey(hKey);
     return l == ERROR_SUCCESS;
+}
+
+bool SetString(const std::string& sKey, const char* pszName, const std::string& sValue)
+{
+    return SetValue(sKey, pszName, REG_SZ, sValue.c_str(), static_cast<DWORD>(sValue.size() + 1));
 }
 
 void ForgetEarlierRuns()
@@ -53,12 +57,15 @@ void ForgetEarlierRuns()
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
 }
 
-// What the Glue leaves behind for one driver install.
+// What the Glue leaves behind for one driver install: without its "statuscode" the PDI would
+// spend seconds retrying the read.
 bool RecordGlueInstall(const std::string& sPdiFolder)
 {
     const std::string sDriverKey = std::string(kGlueKey) + "\\" + kDriver;
+    const DWORD dwStatus = 0;
     return SetString(sDriverKey, "GluePath", sPdiFolder + "\\") &&
            SetString(sDriverKey, "PrinterFriendlyName", kPrinter) &&
+           SetValue(sDriverKey, "statuscode", REG_DWORD, &dwStatus, sizeof(dwStatus)) &&
            SetString(std::string(kUninstallKey) + "\\" + kDriver + "_Driver\\Files", "DisplayName", kDriver);
 }
 
