@@ -1,8 +1,13 @@
 // The whole PDI run from an install medium: the handshake with the Glue's events and mutex,
 // the registry results, the patches, the product installer and the product's signal.
 // Real HKLM keys and fixed object names: every run of this program takes the machine lock.
+#include <windows.h>
+
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -379,6 +384,26 @@ TEST_F(InstallFlowTest, MediumWithoutInformationFileStillFinishes)
     EXPECT_TRUE(IsSignalled(m_hFinished));
 }
 
+// Bytes of every value, bracket lines without names, keys without values, a patch list whose
+// only entry is empty: the run reads what it can and ends as any other.
+TEST_F(InstallFlowTest, GarbageInformationFileStillFinishes)
+{
+    RecordGlueInstall();
+    std::string sGarbage;
+    for (int i = 0; i < 4096; ++i) sGarbage += static_cast<char>((i * 7919 + 13) & 0xff);
+    sGarbage += "\r\n[Version\r\n=\r\n[]\r\nDIVISION\r\n[OSPatches]\r\n1=\r\n";
+    ASSERT_TRUE(m_medium.WriteFile("autorun.inf", sGarbage));
+    const std::vector<std::string> log = RunPdi();
+    ASSERT_TRUE(m_result.fFinished);
+    EXPECT_EQ(0u, m_result.dwExitCode);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    EXPECT_EQ(std::vector<std::string>{"vxzsetup.exe"}, Runs());
+    EXPECT_TRUE(IsSignalled(m_hRan));
+    EXPECT_TRUE(IsSignalled(m_hInstalled));
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
 TEST_F(InstallFlowTest, WrongValueTypesInTheGlueKey)
 {
     RecordGlueInstall();
@@ -411,6 +436,70 @@ TEST_F(InstallFlowTest, MutexHeldTooLongTimesOut)
     EXPECT_TRUE(IsSignalled(m_hFinished));
     ReleaseMutex(hMutex);
     CloseHandle(hMutex);
+}
+
+// Ends every process of that file name; the count of those ended.
+int TerminateProcessesNamed(const char* pszExeName)
+{
+    int nEnded = 0;
+    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32 tEntry = {};
+    tEntry.dwSize = sizeof(tEntry);
+    for (BOOL f = Process32First(hSnapshot, &tEntry); f; f = Process32Next(hSnapshot, &tEntry))
+    {
+        if (lstrcmpiA(tEntry.szExeFile, pszExeName) != 0) continue;
+        HANDLE hProcess = OpenProcess(PROCESS_TERMINATE, FALSE, tEntry.th32ProcessID);
+        if (hProcess && TerminateProcess(hProcess, 1)) ++nEnded;
+        if (hProcess) CloseHandle(hProcess);
+    }
+    CloseHandle(hSnapshot);
+    return nEnded;
+}
+
+// More than ten minutes: the ctest entry install_flow_patch_hang runs it, in a build
+// configured with -DVX_SOAK_TESTS=ON. The PDI gives a patch ten minutes, then starts the next
+// one and leaves the hanging one running.
+TEST_F(InstallFlowTest, HangingPatchIsAbandonedAfterTenMinutes)
+{
+    if (vxtest::Env("VX_SOAK_TESTS").empty()) GTEST_SKIP() << "set VX_SOAK_TESTS=1 (install_flow_patch_hang does)";
+    RecordGlueInstall();
+    ASSERT_TRUE(m_medium.WriteFile("autorun.inf", Autorun("SilentInstall=Yes\r\n") + "2=patches\\fix2.exe /next\r\n"));
+    ASSERT_TRUE(m_medium.AddRecorder("patches\\fix2.exe"));
+    const DWORD kHangMs = 15 * 60 * 1000;
+    SetEnvironmentVariableA("VX_RECORD_SLEEP_MS", std::to_string(kHangMs).c_str());
+    SetEnvironmentVariableA("VX_RECORD_SLEEP_NAME", "fix1.exe");
+
+    // When each patch's record appears, seen from here while the PDI runs.
+    std::atomic<bool> fDone(false);
+    DWORD dwFix1Tick = 0, dwFix2Tick = 0;
+    std::thread watcher([&]() {
+        while (!fDone)
+        {
+            const std::vector<std::string> runs = Runs();
+            if (!dwFix1Tick && !runs.empty()) dwFix1Tick = GetTickCount();
+            if (!dwFix2Tick && runs.size() >= 2) dwFix2Tick = GetTickCount();
+            Sleep(500);
+        }
+    });
+    const std::vector<std::string> log = RunPdi("winxp", 20 * 60 * 1000);
+    fDone = true;
+    watcher.join();
+    SetEnvironmentVariableA("VX_RECORD_SLEEP_MS", NULL);
+    SetEnvironmentVariableA("VX_RECORD_SLEEP_NAME", NULL);
+    // The hanging patch outlives the PDI: it was abandoned, not ended.
+    EXPECT_EQ(1, TerminateProcessesNamed("fix1.exe"));
+
+    ASSERT_TRUE(m_result.fFinished);
+    EXPECT_EQ(0u, m_result.dwExitCode);
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    const std::vector<std::string> expectedRuns = {"fix1.exe", "fix2.exe", "vxzsetup.exe"};
+    EXPECT_EQ(expectedRuns, Runs());
+    ASSERT_TRUE(dwFix1Tick != 0 && dwFix2Tick != 0);
+    const DWORD dwGapMs = dwFix2Tick - dwFix1Tick;
+    std::printf("the second patch started %.1f s after the first\n", dwGapMs / 1000.0);
+    EXPECT_GE(dwGapMs, 599000u);  // the record's polling may see the first one half a second late
+    EXPECT_LT(dwGapMs, kHangMs);  // long before the first one would have ended
 }
 
 namespace

@@ -1,7 +1,8 @@
 // Stands in for the install medium's patches and product installer: it records that it ran,
 // with its command line, and exits. The record is one line appended to the file named by
 // VX_RECORD_FILE, else to "vxmedium_runs.log" in the temporary folder. VX_RECORD_EXIT_CODE
-// sets the exit code; VX_RECORD_SLEEP_MS keeps it running that long first (a patch that hangs).
+// sets the exit code; VX_RECORD_SLEEP_MS keeps it running that long first (a patch that hangs),
+// only the copy of the file name VX_RECORD_SLEEP_NAME when that is set.
 #include <windows.h>
 
 #include <cstdio>
@@ -56,7 +57,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     AppendLine(RecordFile(), std::string("ran ") + pszName + " | " + GetCommandLineA() + "\r\n");
 
     const std::string sSleep = Variable("VX_RECORD_SLEEP_MS");
-    if (!sSleep.empty()) Sleep(static_cast<DWORD>(std::strtoul(sSleep.c_str(), NULL, 10)));
+    const std::string sSleeper = Variable("VX_RECORD_SLEEP_NAME");
+    if (!sSleep.empty() && (sSleeper.empty() || lstrcmpiA(sSleeper.c_str(), pszName) == 0))
+        Sleep(static_cast<DWORD>(std::strtoul(sSleep.c_str(), NULL, 10)));
     const std::string sExit = Variable("VX_RECORD_EXIT_CODE");
     return sExit.empty() ? 0 : std::atoi(sExit.c_str());
 }
