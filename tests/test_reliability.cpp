@@ -1,0 +1,763 @@
+// The real PDI under faults, load and hostile input: runs killed at random moments, runs side
+// by side against the same Glue keys, generated command lines and install media, long paths.
+// Every part prints one "reliability figures:" line; VX_RELIABILITY_SEED replays its input and
+// the VX_RELIABILITY_* counts below make a longer soak of the same checks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "support/medium.h"
+#include "support/pdi_process.h"
+#include "support/spooler_printers.h"
+#include "support/test_support.h"
+#include "vxzglue/vxzglue_utils.h"
+
+namespace
+{
+
+using vxtest::ChildProcess;
+using vxtest::Figures;
+using vxtest::LogFile;
+using vxtest::Random;
+using vxtest::RunVerdict;
+
+const char kDriver[] = "Quorvane Model 1234 Series";  // the sample medium's first model
+const char kPrinter[] = "Quorvane Model 1234";
+const DWORD kRunDeadlineMs = 120000;  // a run still going after this counts as hung
+
+std::string GlueKey() { return ToStd(g_sRegKeyGlue); }
+std::string DriverKey(const std::string& sDriver) { return GlueKey() + "\\" + sDriver; }
+std::string UninstallKey(const std::string& sDriver) { return ToStd(g_sRegKeyUninstall) + "\\" + sDriver + "_Driver"; }
+
+void SetValue(const std::string& sKey, const char* pszName, DWORD dwType, const std::string& sData)
+{
+    HKEY hKey = NULL;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(hKey, pszName, 0, dwType, reinterpret_cast<const BYTE*>(sData.data()),
+                   static_cast<DWORD>(sData.size()));
+    RegCloseKey(hKey);
+}
+
+void SetString(const std::string& sKey, const char* pszName, const std::string& sText)
+{
+    SetValue(sKey, pszName, REG_SZ, std::string(sText.c_str(), sText.size() + 1));
+}
+
+void SetDword(const std::string& sKey, const char* pszName, DWORD dw)
+{
+    SetValue(sKey, pszName, REG_DWORD, std::string(reinterpret_cast<const char*>(&dw), sizeof(dw)));
+}
+
+[[maybe_unused]] void DeleteValue(const std::string& sKey, const char* pszName)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS) return;
+    RegDeleteValueA(hKey, pszName);
+    RegCloseKey(hKey);
+}
+
+std::set<std::string> SubkeyNames(const std::string& sKey)
+{
+    std::set<std::string> names;
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return names;
+    char szName[512];
+    for (DWORD i = 0; RegEnumKeyA(hKey, i, szName, sizeof(szName)) == ERROR_SUCCESS; ++i) names.insert(szName);
+    RegCloseKey(hKey);
+    return names;
+}
+
+// The vendor's keys as they were before a part; what the runs added below them is removed.
+class VendorKeys
+{
+public:
+    VendorKeys() : m_before(SubkeyNames("SOFTWARE\\Quorvane")) { Clean(); }
+    ~VendorKeys() { Clean(); }
+
+private:
+    void Clean()
+    {
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, GlueKey());
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
+        for (const std::string& sName : SubkeyNames("SOFTWARE\\Quorvane"))
+        {
+            if (!m_before.count(sName) || sName == "QVX") vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\" + sName);
+        }
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallKey(kDriver));
+    }
+    std::set<std::string> m_before;
+};
+
+// What the Glue leaves in the registry for the PDI after a driver install.
+void RecordGlueInstall(const std::string& sDriver, const std::string& sGluePath, const std::string& sPrinter)
+{
+    SetString(DriverKey(sDriver), "GluePath", sGluePath);
+    SetString(DriverKey(sDriver), "PrinterFriendlyName", sPrinter);
+    SetDword(DriverKey(sDriver), "statuscode", 0);
+    SetString(UninstallKey(sDriver) + "\\Files", "DisplayName", sDriver);
+}
+
+std::string SampleFile(const char* pszName)
+{
+    std::string sText;
+    vxtest::ReadFileBytes(vxtest::SourceDir() + "\\sample\\medium\\" + pszName, &sText);
+    return sText;
+}
+
+// The bundled sample medium, with recorders for its two patches and its product installer.
+class SampleMedium : public vxtest::ScratchMedium
+{
+public:
+    SampleMedium(const std::string& sAutorun = SampleFile("autorun.inf"), const std::string& sModels = SampleFile("models.dat"))
+        : ScratchMedium(sAutorun, sModels)
+    {
+        AddRecorder("patches\\fix1.exe");
+        AddRecorder("patches\\fix2.exe");
+        AddRecorder("vxzsetup.exe");
+    }
+    std::string GluePath() const { return PdiFolder() + "\\"; }
+    std::map<std::string, std::string> Environment() const
+    {
+        return {{"TEMP", TempFolder()}, {"TMP", TempFolder()}, {"VX_RECORD_FILE", RecordFile()}};
+    }
+    std::string Command(const std::string& sDriver = kDriver, const std::string& sBefore = std::string(),
+                        const std::string& sProduct = kPrinter) const
+    {
+        return "\"" + PdiPath() + "\" " + sBefore + "-printerdriver=" + sDriver + " -product=" + sProduct + " -port=LPT1:";
+    }
+};
+
+bool IsSignalled(HANDLE h) { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }
+
+// The Glue's side of the handshake: it holds the three events and a handle to the mutex for
+// the whole part, so that a PDI killed while it owns the mutex leaves it abandoned (with no
+// other handle the object would simply vanish).
+class GlueSide
+{
+public:
+    GlueSide()
+    {
+        m_hRan = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran");
+        m_hInstalled = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Installed_Driver");
+        m_hFinished = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Finished");
+        m_hMutex = CreateMutexA(NULL, FALSE, "VXZ_Installation_Initializing");
+    }
+    ~GlueSide()
+    {
+        for (HANDLE h : {m_hRan, m_hInstalled, m_hFinished, m_hMutex})
+        {
+            if (h) CloseHandle(h);
+        }
+    }
+    bool Valid() const { return m_hRan && m_hInstalled && m_hFinished && m_hMutex; }
+    // Before a run: the PDI must signal the first and reset the other two.
+    void PrepareRun()
+    {
+        ResetEvent(m_hRan);
+        SetEvent(m_hInstalled);
+        SetEvent(m_hFinished);
+    }
+    bool InstalledSignalled() const { return IsSignalled(m_hInstalled); }
+    // After a successful run every event is signalled and the mutex is free: the Glue takes
+    // it at once, and not as abandoned.
+    std::string StatesAfterSuccess() const
+    {
+        std::string sWrong;
+        if (!IsSignalled(m_hRan)) sWrong += " VXZ_Glue_Ran not signalled;";
+        if (!IsSignalled(m_hInstalled)) sWrong += " VXZ_Glue_Installed_Driver not signalled;";
+        if (!IsSignalled(m_hFinished)) sWrong += " VXZ_Glue_Finished not signalled;";
+        const DWORD dwWait = WaitForSingleObject(m_hMutex, 0);
+        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) ReleaseMutex(m_hMutex);
+        if (dwWait != WAIT_OBJECT_0) sWrong += " the mutex could not be taken (wait result " + std::to_string(dwWait) + ");";
+        return sWrong;
+    }
+
+private:
+    GlueSide(const GlueSide&);
+    GlueSide& operator=(const GlueSide&);
+    HANDLE m_hRan = NULL, m_hInstalled = NULL, m_hFinished = NULL, m_hMutex = NULL;
+};
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string s;
+    for (const std::string& sLine : lines) s += "  | " + sLine + "\n";
+    return s;
+}
+
+[[maybe_unused]] bool Contains(const std::vector<std::string>& lines, const std::string& sLine)
+{
+    return std::find(lines.begin(), lines.end(), sLine) != lines.end();
+}
+
+void RemoveFiles(const std::string& sFolder, const char* pszPattern)
+{
+    for (const std::string& sName : vxtest::ListFiles(sFolder + "\\" + pszPattern)) DeleteFileA((sFolder + "\\" + sName).c_str());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The judge itself: a crash and a hang of a child are seen as such, and no crash dialog waits.
+
+TEST(ReliabilityChild, CrashOnPurpose)
+{
+    if (vxtest::Env("VX_RELIABILITY_CHILD") != "crash") GTEST_SKIP() << "only as the crashing child";
+    volatile int* volatile p = NULL;
+    *p = 1;
+}
+
+TEST(ReliabilityChild, HangOnPurpose)
+{
+    if (vxtest::Env("VX_RELIABILITY_CHILD") != "hang") GTEST_SKIP() << "only as the hanging child";
+    Sleep(INFINITE);
+}
+
+namespace
+{
+
+std::string SelfCommand(const char* pszFilter)
+{
+    char szSelf[MAX_PATH + 1] = "";
+    GetModuleFileNameA(NULL, szSelf, MAX_PATH);
+    return std::string("\"") + szSelf + "\" --gtest_catch_exceptions=0 --gtest_filter=" + pszFilter;
+}
+
+}  // namespace
+
+TEST(ReliabilityJudge, CrashIsSeenWithItsExceptionCode)
+{
+    vxtest::SwitchOffCrashDialog();
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(SelfCommand("ReliabilityChild.CrashOnPurpose"), {{"VX_RELIABILITY_CHILD", "crash"}}));
+    const DWORD dwStart = GetTickCount();
+    EXPECT_EQ(vxtest::eRunCrashed, vxtest::Finish(child, 60000));
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), child.ExitCode());
+    std::printf("a crash ended its process after %lu ms\n", GetTickCount() - dwStart);
+}
+
+TEST(ReliabilityJudge, HangIsSeenAndEnded)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(SelfCommand("ReliabilityChild.HangOnPurpose"), {{"VX_RELIABILITY_CHILD", "hang"}}));
+    EXPECT_EQ(vxtest::eRunHung, vxtest::Finish(child, 2000));
+    EXPECT_FALSE(child.Running());
+}
+
+TEST(ReliabilityJudge, TornLineIsSeen)
+{
+    vxtest::ScratchDir dir("judge");
+    ASSERT_TRUE(vxtest::WriteFileBytes(dir.File("a.log"), "one\r\ntwo\r\nthr"));
+    const LogFile log = vxtest::ReadLog(dir.File("a.log"));
+    EXPECT_TRUE(log.HasTornLine());
+    EXPECT_EQ((std::vector<std::string>{"one", "two"}), log.lines);
+    EXPECT_FALSE(vxtest::EndsWithOutcome(log));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Kill at any point.
+
+namespace
+{
+
+// Reads a growing log from another process while it is written, keeping the most that was
+// seen as whole lines: whatever a reader saw before the kill must still be there after it.
+class LogWatcher
+{
+public:
+    explicit LogWatcher(const std::string& sPath) : m_sPath(sPath), m_thread([this] { Watch(); }) {}
+    ~LogWatcher() { Stop(); }
+    void Stop()
+    {
+        m_fStop = true;
+        if (m_thread.joinable()) m_thread.join();
+    }
+    const std::string& Seen() const { return m_sSeen; }  // valid after Stop
+    bool Shrank() const { return m_fShrank; }
+    // Milliseconds from the watcher's start until each line was first seen.
+    const std::vector<DWORD>& LineTimes() const { return m_lineTimes; }
+
+private:
+    void Watch()
+    {
+        while (!m_fStop)
+        {
+            std::string sBytes;
+            if (vxtest::ReadFileBytes(m_sPath, &sBytes))
+            {
+                sBytes.erase(sBytes.rfind('\n') == std::string::npos ? 0 : sBytes.rfind('\n') + 1);
+                if (sBytes.size() >= m_sSeen.size())
+                {
+                    if (sBytes.compare(0, m_sSeen.size(), m_sSeen) != 0) m_fShrank = true;
+                    m_sSeen = sBytes;
+                    const size_t cLines = static_cast<size_t>(std::count(m_sSeen.begin(), m_sSeen.end(), '\n'));
+                    while (m_lineTimes.size() < cLines) m_lineTimes.push_back(GetTickCount() - m_dwStart);
+                }
+                else
+                {
+                    m_fShrank = true;
+                }
+            }
+            Sleep(2);
+        }
+    }
+    std::string m_sPath;
+    std::string m_sSeen;
+    std::vector<DWORD> m_lineTimes;
+    const DWORD m_dwStart = GetTickCount();
+    std::atomic<bool> m_fStop{false};
+    bool m_fShrank = false;
+    std::thread m_thread;
+};
+
+const std::vector<std::string> kAbandonedConditions = {"sDriverName.empty()", "dwWaitResult == WAIT_ABANDONED",
+                                                       "MimicLegacyGlue( sCmdLine ) == false"};
+
+}  // namespace
+
+TEST(ReliabilityKill, KilledRunsLeaveWholeLinesAndTheNextRunGoesOn)
+{
+    Figures figures;
+    figures.sPart = "kill";
+    figures.seed = vxtest::SuiteSeed();
+    Random random(figures.seed ^ 0x4B494C4Cull);
+    const unsigned nKills = vxtest::CountFromEnvironment("VX_RELIABILITY_KILLS", 50);
+    std::printf("seed %llu (VX_RELIABILITY_SEED), %u kills (VX_RELIABILITY_KILLS)\n",
+                static_cast<unsigned long long>(figures.seed), nKills);
+
+    vxtest::SwitchOffCrashDialog();
+    VendorKeys vendorKeys;
+    vxtest::SetWineVersionFor("vxfpdi14.exe", "winxp");
+    SampleMedium medium;
+    GlueSide glue;
+    ASSERT_TRUE(glue.Valid());
+    const std::string sTemp = medium.TempFolder();
+
+    // A whole run first: its log is what every killed run's log must be a beginning of, and
+    // its length is the span the kills are spread over.
+    RecordGlueInstall(kDriver, medium.GluePath(), kPrinter);
+    glue.PrepareRun();
+    ChildProcess reference;
+    LogWatcher referenceWatcher(vxtest::InstallLogPath(sTemp, 0));
+    const DWORD dwStart = GetTickCount();
+    ASSERT_TRUE(reference.Start(medium.Command(), medium.Environment()));
+    const RunVerdict eReference = vxtest::Finish(reference, kRunDeadlineMs);
+    const DWORD dwWholeRunMs = GetTickCount() - dwStart;
+    referenceWatcher.Stop();
+    const std::vector<DWORD> lineTimes = referenceWatcher.LineTimes();
+    figures.Count(eReference);
+    ASSERT_EQ(vxtest::eRunEnded, eReference);
+    const LogFile referenceLog = vxtest::ReadLog(vxtest::InstallLogPath(sTemp, 0));
+    ASSERT_TRUE(vxtest::EndsWithOutcome(referenceLog));
+    ASSERT_EQ("The PDI Succeeded", referenceLog.lines.back()) << Joined(referenceLog.lines);
+    EXPECT_EQ("", glue.StatesAfterSuccess());
+    const std::vector<std::string> expectedLines = vxtest::WithoutHeaderTime(referenceLog.lines);
+
+    unsigned nEndedBeforeKill = 0, nAbandoned = 0, nBeforeFirstLine = 0;
+    size_t cMinLines = expectedLines.size(), cMaxLines = 0;
+    std::set<size_t> linesAtKill;
+    for (unsigned iRun = 0; figures.kills < nKills && iRun < 3 * nKills; ++iRun)
+    {
+        SCOPED_TRACE("kill run " + std::to_string(iRun) + ", seed " + std::to_string(figures.seed));
+        if (vxtest::InstallLogNumbers(sTemp).size() > 90) RemoveFiles(sTemp, "vxvxdi*.log");
+
+        // The run to be killed, with a reader following its log.
+        RecordGlueInstall(kDriver, medium.GluePath(), kPrinter);
+        glue.PrepareRun();
+        const int nKilled = vxtest::NextInstallLogNumber(sTemp);
+        const std::string sKilledPath = vxtest::InstallLogPath(sTemp, nKilled);
+        // Most of a run is spent in the product signal's one-second wait: the moments are
+        // spread over the spans between lines, so that every step gets its share of kills.
+        const size_t iSpan = random.Below(static_cast<uint32_t>(lineTimes.size() + 1));
+        const DWORD dwFrom = iSpan == 0 ? 0 : lineTimes[iSpan - 1];
+        const DWORD dwTo = iSpan < lineTimes.size() ? lineTimes[iSpan] : dwWholeRunMs;
+        const DWORD dwDelayMs = dwFrom + random.Below(dwTo > dwFrom ? dwTo - dwFrom + 1 : 1);
+        bool fInstalledAtKill = false, fKilled = false;
+        {
+            LogWatcher watcher(sKilledPath);
+            ChildProcess run;
+            ASSERT_TRUE(run.Start(medium.Command(), medium.Environment()));
+            if (run.Wait(dwDelayMs))
+            {
+                ++nEndedBeforeKill;
+                figures.Count(vxtest::Finish(run, 0));
+            }
+            else
+            {
+                fInstalledAtKill = glue.InstalledSignalled();
+                run.Kill();
+                fKilled = true;
+                ++figures.kills;
+                ++figures.runs;
+            }
+            watcher.Stop();
+            const LogFile killed = vxtest::ReadLog(sKilledPath);
+            if (killed.HasTornLine())
+            {
+                ++figures.tornLines;
+                ADD_FAILURE() << "torn last line after " << dwDelayMs << " ms: \"" << killed.sBytes.substr(killed.sBytes.rfind('\n') + 1) << "\"";
+            }
+            const std::vector<std::string> lines = vxtest::WithoutHeaderTime(killed.lines);
+            for (size_t i = 0; i < lines.size(); ++i)
+            {
+                if (i >= expectedLines.size() || lines[i] != expectedLines[i])
+                {
+                    ++figures.tornLines;
+                    ADD_FAILURE() << "line " << i << " is not the whole run's: \"" << lines[i] << "\"";
+                }
+            }
+            const size_t cSeenLines = static_cast<size_t>(std::count(watcher.Seen().begin(), watcher.Seen().end(), '\n'));
+            if (cSeenLines > killed.lines.size() || killed.sBytes.compare(0, watcher.Seen().size(), watcher.Seen()) != 0 ||
+                watcher.Shrank())
+            {
+                figures.lostLines += static_cast<unsigned>(cSeenLines > killed.lines.size() ? cSeenLines - killed.lines.size() : 1);
+                ADD_FAILURE() << "a reader saw " << cSeenLines << " lines before the kill, " << killed.lines.size() << " are left";
+            }
+            if (fKilled)
+            {
+                linesAtKill.insert(killed.lines.size());
+                cMinLines = std::min(cMinLines, killed.lines.size());
+                cMaxLines = std::max(cMaxLines, killed.lines.size());
+                if (!killed.fPresent) ++nBeforeFirstLine;
+            }
+
+            // The next run: the next number, the killed run's log untouched, the handshake
+            // objects taken again; a mutex the killed run owned is reported abandoned.
+            for (int iNext = 0; iNext < 2; ++iNext)
+            {
+                RecordGlueInstall(kDriver, medium.GluePath(), kPrinter);
+                glue.PrepareRun();
+                const int nNext = vxtest::NextInstallLogNumber(sTemp);
+                if (iNext == 0)
+                {
+                    EXPECT_EQ(killed.fPresent ? nKilled + 1 : nKilled, nNext);
+                }
+                ChildProcess next;
+                ASSERT_TRUE(next.Start(medium.Command(), medium.Environment()));
+                const RunVerdict eNext = vxtest::Finish(next, kRunDeadlineMs);
+                figures.Count(eNext);
+                ASSERT_EQ(vxtest::eRunEnded, eNext) << vxtest::VerdictText(eNext);
+                const LogFile nextLog = vxtest::ReadLog(vxtest::InstallLogPath(sTemp, nNext));
+                EXPECT_EQ(killed.sBytes, vxtest::ReadLog(sKilledPath).sBytes) << "the killed run's log changed";
+                ASSERT_TRUE(vxtest::EndsWithOutcome(nextLog)) << Joined(nextLog.lines);
+                if (nextLog.lines.back() == "The PDI Succeeded")
+                {
+                    EXPECT_EQ(expectedLines, vxtest::WithoutHeaderTime(nextLog.lines));
+                    EXPECT_EQ("", glue.StatesAfterSuccess());
+                    break;
+                }
+                ASSERT_EQ(0, iNext) << "a second run after a kill failed:\n" << Joined(nextLog.lines);
+                EXPECT_EQ(kAbandonedConditions, vxtest::ConditionTexts(nextLog.lines)) << Joined(nextLog.lines);
+                // Only a run killed between taking the mutex and the driver signal owned it.
+                EXPECT_FALSE(fInstalledAtKill);
+                ++nAbandoned;
+            }
+        }
+    }
+    EXPECT_GE(figures.kills, nKills);
+    char szExtra[256];
+    std::snprintf(szExtra, sizeof(szExtra),
+                  "whole_run_ms=%lu ended_before_kill=%u killed_before_first_line=%u lines_at_kill=%u..%u of %u "
+                  "(%u different) abandoned_mutex_reports=%u",
+                  dwWholeRunMs, nEndedBeforeKill, nBeforeFirstLine, static_cast<unsigned>(cMinLines),
+                  static_cast<unsigned>(cMaxLines), static_cast<unsigned>(expectedLines.size()),
+                  static_cast<unsigned>(linesAtKill.size()), nAbandoned);
+    figures.Print(szExtra);
+    EXPECT_EQ(0u, figures.crashes);
+    EXPECT_EQ(0u, figures.hangs);
+    EXPECT_EQ(0u, figures.tornLines);
+    EXPECT_EQ(0u, figures.lostLines);
+    vxtest::SetWineVersionFor("vxfpdi14.exe", "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Load: several PDIs at once against the same Glue keys.
+
+namespace
+{
+
+// Answers every question box that the watched processes show, after it has stayed up a while
+// (so that a second box, if the mutex let one through, would be seen beside it), and counts
+// how many were up at once.
+class QuestionBoxes
+{
+public:
+    explicit QuestionBoxes(WPARAM wAnswer, DWORD dwShowMs = 150)
+        : m_wAnswer(wAnswer), m_dwShowMs(dwShowMs), m_thread([this] { Watch(); })
+    {
+    }
+    ~QuestionBoxes() { Stop(); }
+    void AddProcess(DWORD dwId)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_processes.insert(dwId);
+    }
+    void Stop()
+    {
+        m_fStop = true;
+        if (m_thread.joinable()) m_thread.join();
+    }
+    // Valid after Stop.
+    unsigned MostAtOnce() const { return m_nMostAtOnce; }
+    const std::vector<DWORD>& AnsweredFor() const { return m_answeredFor; }  // process per box, in order
+
+private:
+    struct Search
+    {
+        QuestionBoxes* pThis;
+        std::vector<std::pair<HWND, DWORD>> boxes;
+    };
+    static BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam)
+    {
+        Search* pSearch = reinterpret_cast<Search*>(lParam);
+        DWORD dwOwner = 0;
+        GetWindowThreadProcessId(hwnd, &dwOwner);
+        char szClass[16] = "";
+        GetClassNameA(hwnd, szClass, sizeof(szClass));
+        if (std::strcmp(szClass, "#32770") == 0 && IsWindowVisible(hwnd))
+        {
+            std::lock_guard<std::mutex> lock(pSearch->pThis->m_lock);
+            if (pSearch->pThis->m_processes.count(dwOwner)) pSearch->boxes.push_back(std::make_pair(hwnd, dwOwner));
+        }
+        return TRUE;
+    }
+    void Watch()
+    {
+        std::map<HWND, DWORD> firstSeen;
+        std::set<HWND> answered;
+        while (!m_fStop)
+        {
+            Search search = {this, {}};
+            EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
+            unsigned nOpen = 0;
+            for (const auto& box : search.boxes)
+            {
+                if (answered.count(box.first)) continue;
+                ++nOpen;
+                if (!firstSeen.count(box.first)) firstSeen[box.first] = GetTickCount();
+                if (GetTickCount() - firstSeen[box.first] >= m_dwShowMs)
+                {
+                    PostMessageA(box.first, WM_COMMAND, m_wAnswer, 0);
+                    answered.insert(box.first);
+                    m_answeredFor.push_back(box.second);
+                }
+            }
+            m_nMostAtOnce = std::max(m_nMostAtOnce, nOpen);
+            Sleep(10);
+        }
+    }
+    WPARAM m_wAnswer;
+    DWORD m_dwShowMs;
+    std::mutex m_lock;
+    std::set<DWORD> m_processes;
+    std::atomic<bool> m_fStop{false};
+    unsigned m_nMostAtOnce = 0;
+    std::vector<DWORD> m_answeredFor;
+    std::thread m_thread;
+};
+
+unsigned long long DaysFromCivil(int y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return static_cast<unsigned long long>(era) * 146097ull + doe;
+}
+
+double WallSeconds(const std::string& sTime)
+{
+    auto part = [&sTime](size_t i, size_t n) { return std::atoi(sTime.substr(i, n).c_str()); };
+    return static_cast<double>(DaysFromCivil(part(0, 4), static_cast<unsigned>(part(4, 2)), static_cast<unsigned>(part(6, 2)))) * 86400.0 +
+           part(8, 2) * 3600.0 + part(10, 2) * 60.0 + part(12, 2);
+}
+
+// The trace's microsecond counter runs on the machine's one clock but wraps every ten seconds;
+// the local time beside it (whole seconds) tells which turn a line belongs to. Seconds on a
+// common scale, for lines of every process.
+class TraceClock
+{
+public:
+    double Seconds(const vxtest::TraceLine& line)
+    {
+        const double dCounter = line.dwMicroseconds / 1e6;
+        const double dOffset = WallSeconds(line.sTime) - dCounter;
+        if (!m_fHaveBase)
+        {
+            m_dBaseOffset = dOffset;
+            m_fHaveBase = true;
+        }
+        const double dTurns = (dOffset - m_dBaseOffset) / 10.0;
+        return dCounter + 10.0 * static_cast<double>(static_cast<long long>(dTurns + (dTurns >= 0 ? 0.5 : -0.5)));
+    }
+
+private:
+    bool m_fHaveBase = false;
+    double m_dBaseOffset = 0;
+};
+
+struct Span
+{
+    double dFrom = -1, dTo = -1;
+    int iRun = -1;
+};
+
+}  // namespace
+
+TEST(ReliabilityLoad, RunsAtOnceTakeTurnsAndAllSucceed)
+{
+    Figures figures;
+    figures.sPart = "load";
+    figures.seed = vxtest::SuiteSeed();
+    const unsigned nRuns = vxtest::CountFromEnvironment("VX_RELIABILITY_CONCURRENT", 8);
+    const unsigned nRounds = vxtest::CountFromEnvironment("VX_RELIABILITY_LOAD_ROUNDS", 1);
+    figures.concurrent = nRuns;
+    std::printf("%u runs at once (VX_RELIABILITY_CONCURRENT), %u rounds (VX_RELIABILITY_LOAD_ROUNDS)\n", nRuns, nRounds);
+
+    vxtest::SwitchOffCrashDialog();
+    VendorKeys vendorKeys;
+    vxtest::SetWineVersionFor("vxfpdi14.exe", "winxp");
+    SampleMedium medium;
+    GlueSide glue;
+    ASSERT_TRUE(glue.Valid());
+    // The printer in the spooler and another one as the default: every run asks its question,
+    // inside the mutex, and is answered No so that the next one asks too.
+    vxtest::SpoolerPrinters spooler;
+    const char kOther[] = "Quorvane Load Other";
+    ASSERT_TRUE(spooler.InstallDriver(kDriver, "vx1234drv.dll") && spooler.InstallPrinter(kPrinter, "LPT1:", kDriver) &&
+                spooler.InstallPrinter(kOther, "LPT2:", kDriver));
+    const std::string sOldDefault = vxtest::DefaultPrinterName();
+    SetDefaultPrinterA(kOther);
+    const std::string sTemp = medium.TempFolder();
+
+    unsigned nOverlaps = 0, nMostBoxes = 0;
+    for (unsigned iRound = 0; iRound < nRounds; ++iRound)
+    {
+        SCOPED_TRACE("round " + std::to_string(iRound));
+        RemoveFiles(sTemp, "*.log");
+        RecordGlueInstall(kDriver, medium.GluePath(), kPrinter);
+        glue.PrepareRun();
+        std::vector<ChildProcess> runs(nRuns);
+        {
+            QuestionBoxes boxes(IDNO);
+            // Tracing on, so that each run's steps carry the machine's clock. The runs are made
+            // first and then set going together.
+            for (unsigned i = 0; i < nRuns; ++i)
+            {
+                ASSERT_TRUE(runs[i].Start(medium.Command(kDriver, "-log 0xaf ", "Load" + std::to_string(i)), medium.Environment(),
+                                          std::string(), true));
+                boxes.AddProcess(runs[i].Id());
+            }
+            for (ChildProcess& run : runs) run.Resume();
+            for (ChildProcess& run : runs)
+            {
+                const RunVerdict eVerdict = vxtest::Finish(run, kRunDeadlineMs);
+                figures.Count(eVerdict);
+                EXPECT_EQ(vxtest::eRunEnded, eVerdict) << vxtest::VerdictText(eVerdict) << ", exit code " << run.ExitCode();
+            }
+            boxes.Stop();
+            EXPECT_EQ(nRuns, boxes.AnsweredFor().size()) << "one question per run";
+            EXPECT_EQ(1u, boxes.MostAtOnce()) << "questions were up side by side";
+            nMostBoxes = std::max(nMostBoxes, boxes.MostAtOnce());
+        }
+
+        // Each run its own whole numbered log, with its own command line.
+        std::set<unsigned> logsOf;
+        const std::vector<int> numbers = vxtest::InstallLogNumbers(sTemp);
+        EXPECT_EQ(nRuns, numbers.size());
+        for (int n : numbers)
+        {
+            const LogFile log = vxtest::ReadLog(vxtest::InstallLogPath(sTemp, n));
+            if (log.HasTornLine()) ++figures.tornLines;
+            EXPECT_TRUE(vxtest::EndsWithOutcome(log)) << "log " << n << ":\n" << Joined(log.lines);
+            if (log.lines.empty()) continue;
+            EXPECT_EQ("The PDI Succeeded", log.lines.back()) << "log " << n << ":\n" << Joined(log.lines);
+            EXPECT_EQ(1, std::count(log.lines.begin(), log.lines.end(), "<header>") +
+                             std::count_if(log.lines.begin(), log.lines.end(), [](const std::string& s) {
+                                 return s.find("- Logging Enabled ****") != std::string::npos;
+                             }))
+                << "log " << n;
+            for (unsigned i = 0; i < nRuns; ++i)
+            {
+                const std::string sProduct = "-product=Load" + std::to_string(i) + " ";
+                for (const std::string& sLine : log.lines)
+                {
+                    if (sLine.compare(0, 15, "Command Line = ") == 0 && sLine.find(sProduct) != std::string::npos)
+                        logsOf.insert(i);
+                }
+            }
+        }
+        EXPECT_EQ(nRuns, logsOf.size()) << "runs whose command line is in a log of its own";
+
+        // Each run its own trace file; in it, the span from the medium's silent-install check to
+        // the end of the default-printer offer lies inside the run's hold of the mutex.
+        TraceClock clock;
+        std::vector<Span> spans;
+        std::set<unsigned> tracesOf;
+        for (const std::string& sName : vxtest::ListFiles(sTemp + "\\vxfpdi*.log"))
+        {
+            const std::vector<vxtest::TraceLine> lines = vxtest::ReadTrace(sTemp + "\\" + sName);
+            if (!vxtest::Env("VX_RELIABILITY_DUMP").empty())
+            {
+                for (const vxtest::TraceLine& line : lines) std::printf("%s %.6f %s\n", sName.c_str(), clock.Seconds(line), line.sText.c_str());
+            }
+            Span span;
+            unsigned nMediumReads = 0;
+            for (size_t iLine = 0; iLine < lines.size(); ++iLine)
+            {
+                const std::string& sText = lines[iLine].sText;
+                for (unsigned i = 0; i < nRuns; ++i)
+                {
+                    if (sText.compare(0, 21, "Parsed command line: ") == 0 &&
+                        sText.find("\"-product=Load" + std::to_string(i) + "\"") != std::string::npos)
+                    {
+                        if (tracesOf.count(i)) ADD_FAILURE() << "two traces of run " << i;
+                        tracesOf.insert(i);
+                        span.iRun = static_cast<int>(i);
+                    }
+                }
+                // The hold's traced part begins with the silent-install check (after the
+                // registry work) and ends before the third look for the medium's information
+                // file: the first two are the check's and the offer's, the third is the
+                // installer step's, after the release.
+                if (sText.compare(0, 16, "IsSilentInstall(") == 0 && span.dFrom < 0) span.dFrom = clock.Seconds(lines[iLine]);
+                const bool fDivision = sText.compare(0, 28, "GetValueByQualifier(Version.") == 0 && sText.find(", DIVISION,") != std::string::npos;
+                if (fDivision && iLine > 0 && lines[iLine - 1].sText.find(", DIVISION,") == std::string::npos &&
+                    ++nMediumReads == 3)
+                    span.dTo = clock.Seconds(lines[iLine - 1]);
+            }
+            EXPECT_TRUE(span.iRun >= 0 && span.dFrom >= 0 && span.dTo >= span.dFrom) << sName;
+            spans.push_back(span);
+        }
+        EXPECT_EQ(nRuns, tracesOf.size()) << "runs whose trace is in a file of its own";
+        std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.dFrom < b.dFrom; });
+        for (size_t i = 1; i < spans.size(); ++i)
+        {
+            if (spans[i].dFrom <= spans[i - 1].dTo)
+            {
+                ++nOverlaps;
+                ADD_FAILURE() << "run " << spans[i].iRun << " began its offer at " << spans[i].dFrom << " s, before run "
+                              << spans[i - 1].iRun << " ended its own at " << spans[i - 1].dTo << " s";
+            }
+        }
+        EXPECT_EQ("", glue.StatesAfterSuccess());
+        EXPECT_EQ(kOther, vxtest::DefaultPrinterName());
+    }
+    char szExtra[128];
+    std::snprintf(szExtra, sizeof(szExtra), "rounds=%u overlapping_holds=%u most_questions_at_once=%u", nRounds, nOverlaps,
+                  nMostBoxes);
+    figures.Print(szExtra);
+    EXPECT_EQ(0u, figures.crashes);
+    EXPECT_EQ(0u, figures.hangs);
+    EXPECT_EQ(0u, figures.tornLines);
+    if (!sOldDefault.empty()) SetDefaultPrinterA(sOldDefault.c_str());
+    vxtest::SetWineVersionFor("vxfpdi14.exe", "");
+}
