@@ -6,3 +6,9 @@
 vx_wine_test(NAME reliability_judge EXE test_reliability ARGS --gtest_filter=ReliabilityJudge.*:ReliabilityChild.*)
 vx_wine_test(NAME reliability_kill EXE test_reliability SERIAL TIMEOUT 600 ARGS --gtest_filter=ReliabilityKill.*)
 vx_wine_test(NAME reliability_load EXE test_reliability SERIAL TIMEOUT 300 ARGS --gtest_filter=ReliabilityLoad.*)
+vx_wine_test(NAME reliability_command_lines EXE test_reliability SERIAL TIMEOUT 600
+             ARGS --gtest_filter=ReliabilityCommandLine.*)
+vx_wine_test(NAME reliability_command_lines_ja EXE test_reliability LOCALE ja_JP.UTF-8 SERIAL TIMEOUT 300
+             ARGS --gtest_filter=ReliabilityCommandLine.*)
+vx_wine_test(NAME reliability_media EXE test_reliability SERIAL TIMEOUT 600 ARGS --gtest_filter=ReliabilityMedia.*)
+vx_wine_test(NAME reliability_paths EXE test_reliability SERIAL ARGS --gtest_filter=ReliabilityPaths.*)

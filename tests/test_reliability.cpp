@@ -55,7 +55,7 @@ void SetDword(const std::string& sKey, const char* pszName, DWORD dw)
     SetValue(sKey, pszName, REG_DWORD, std::string(reinterpret_cast<const char*>(&dw), sizeof(dw)));
 }
 
-[[maybe_unused]] void DeleteValue(const std::string& sKey, const char* pszName)
+void DeleteValue(const std::string& sKey, const char* pszName)
 {
     HKEY hKey = NULL;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS) return;
@@ -192,7 +192,7 @@ std::string Joined(const std::vector<std::string>& lines)
     return s;
 }
 
-[[maybe_unused]] bool Contains(const std::vector<std::string>& lines, const std::string& sLine)
+bool Contains(const std::vector<std::string>& lines, const std::string& sLine)
 {
     return std::find(lines.begin(), lines.end(), sLine) != lines.end();
 }
@@ -760,4 +760,753 @@ TEST(ReliabilityLoad, RunsAtOnceTakeTurnsAndAllSucceed)
     EXPECT_EQ(0u, figures.tornLines);
     if (!sOldDefault.empty()) SetDefaultPrinterA(sOldDefault.c_str());
     vxtest::SetWineVersionFor("vxfpdi14.exe", "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hostile input through the real program.
+
+namespace
+{
+
+// Runs jobs a few at a time. start(iJob, iSlot, child) starts job iJob in slot iSlot;
+// done(iJob, iSlot, verdict, exit code) judges it once it has ended or was ended at its deadline.
+template <class TStart, class TDone>
+void RunSideBySide(unsigned nJobs, unsigned nSlots, DWORD dwDeadlineMs, TStart start, TDone done)
+{
+    std::vector<ChildProcess> children(nSlots);
+    std::vector<int> jobOf(nSlots, -1);
+    std::vector<DWORD> startedAt(nSlots, 0);
+    unsigned iNext = 0, nRunning = 0;
+    while (iNext < nJobs || nRunning > 0)
+    {
+        for (unsigned iSlot = 0; iSlot < nSlots && iNext < nJobs; ++iSlot)
+        {
+            if (jobOf[iSlot] >= 0) continue;
+            if (!start(iNext, iSlot, children[iSlot]))
+            {
+                ADD_FAILURE() << "job " << iNext << " did not start";
+                ++iNext;
+                continue;
+            }
+            jobOf[iSlot] = static_cast<int>(iNext++);
+            startedAt[iSlot] = GetTickCount();
+            ++nRunning;
+        }
+        std::vector<HANDLE> handles;
+        for (unsigned iSlot = 0; iSlot < nSlots; ++iSlot)
+        {
+            if (jobOf[iSlot] >= 0) handles.push_back(children[iSlot].Handle());
+        }
+        if (!handles.empty()) WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, 100);
+        for (unsigned iSlot = 0; iSlot < nSlots; ++iSlot)
+        {
+            if (jobOf[iSlot] < 0) continue;
+            const bool fEnded = children[iSlot].Wait(0);
+            if (!fEnded && GetTickCount() - startedAt[iSlot] < dwDeadlineMs) continue;
+            const RunVerdict eVerdict = vxtest::Finish(children[iSlot], 0);
+            done(static_cast<unsigned>(jobOf[iSlot]), iSlot, eVerdict, children[iSlot].ExitCode());
+            children[iSlot].Close();
+            jobOf[iSlot] = -1;
+            --nRunning;
+        }
+    }
+}
+
+std::string RandomCase(Random& random, const std::string& s)
+{
+    std::string sOut = s;
+    for (char& c : sOut)
+    {
+        if (random.Chance(40)) c = static_cast<char>(random.Chance(50) ? std::toupper(static_cast<unsigned char>(c)) : std::tolower(static_cast<unsigned char>(c)));
+    }
+    return sOut;
+}
+
+// Text of the system's double-byte code page: pairs of lead and trail bytes, among them trail
+// bytes that read as a backslash, a bar or a letter, and now and then a lead byte left alone.
+std::string DoubleByteText(Random& random, size_t cPairs)
+{
+    static const unsigned char kTrails[] = {0x5C, 0x7C, 0x40, 0x7E, 0x80, 0xFC, 0x41, 0x3D};
+    std::string s;
+    for (size_t i = 0; i < cPairs; ++i)
+    {
+        s += static_cast<char>(random.Chance(70) ? random.Byte(0x81, 0x9F) : random.Byte(0xE0, 0xFC));
+        s += static_cast<char>(random.Chance(50) ? kTrails[random.Below(sizeof(kTrails))] : random.Byte(0x40, 0xFC));
+    }
+    if (random.Chance(20)) s += static_cast<char>(random.Byte(0x81, 0x9F));
+    return s;
+}
+
+// Any byte a command line can carry: no NUL, and no line ends, which would split the log's
+// command-line line.
+char CommandLineByte(Random& random, unsigned char lo, unsigned char hi)
+{
+    for (;;)
+    {
+        const unsigned char c = random.Byte(lo, hi);
+        if (c != 0 && c != '\r' && c != '\n') return static_cast<char>(c);
+    }
+}
+
+std::string HostileValue(Random& random, bool fDoubleByte)
+{
+    static const char* const kWords[] = {"Quorvane Model 1234 Series", "LPT1:", "USB001", "Model", "x", "0",
+                                         "\\\\server\\printer", "C:\\", "..\\..\\", "%s%s%n", "\"quoted value\""};
+    switch (random.Below(10))
+    {
+    case 0: return std::string();
+    case 1:
+    case 2: return kWords[random.Below(sizeof(kWords) / sizeof(kWords[0]))];
+    case 3: return std::string(300 + random.Below(30000), static_cast<char>(random.Byte('A', 'z')));
+    case 4:
+    {
+        std::string s;
+        for (unsigned i = 1 + random.Below(60); i > 0; --i) s += CommandLineByte(random, 0x80, 0xFF);
+        return s;
+    }
+    case 5: return fDoubleByte ? DoubleByteText(random, 1 + random.Below(40)) : std::string(1 + random.Below(8), '"');
+    case 6: return std::string(1 + random.Below(5), ' ') + kWords[random.Below(4)] + std::string(random.Below(5), ' ');
+    case 7: return "-=" + std::string(random.Below(4), '=') + "-";
+    case 8:
+    {
+        std::string s;
+        for (unsigned i = 1 + random.Below(40); i > 0; --i) s += CommandLineByte(random, 1, 0xFF);
+        return s;
+    }
+    default: return std::string(random.Below(3), '\t') + kWords[random.Below(sizeof(kWords) / sizeof(kWords[0]))];
+    }
+}
+
+// Switches of the PDI and others, in any order and letter case, with and without values,
+// introduced by any of the usual characters, with junk between them.
+std::string HostileCommandLine(Random& random, bool fDoubleByte, size_t cchLimit)
+{
+    static const char* const kNames[] = {"printerdriver", "product", "port", "statuscode", "languagedir", "log",
+                                         "corunpdi", "GluePath", "f", "printerdrive", "portx", ""};
+    static const char* const kIntroducers[] = {"-", "-", "-", "/", "--", "", " - "};
+    static const char* const kEquals[] = {"=", "=", "=", "=", " =", "= ", "==", ""};
+    std::string sLine;
+    if (random.Chance(35))
+    {
+        // The three switches the Glue passes, in any order and case, with odd values, among junk.
+        std::vector<std::string> switches;
+        for (unsigned i = 0; i < 3; ++i)
+        {
+            std::string sValue = random.Chance(60) ? std::string(kNames[i][0] == 'p' && i == 2 ? "LPT1:" : "Quorvane Model 1234")
+                                                   : HostileValue(random, fDoubleByte);
+            switches.push_back("-" + RandomCase(random, kNames[i]) + "=" + sValue);
+        }
+        if (random.Chance(30)) switches.push_back(HostileValue(random, fDoubleByte));
+        if (random.Chance(20)) switches.push_back("-" + RandomCase(random, kNames[3 + random.Below(3)]) + "=" + HostileValue(random, fDoubleByte));
+        for (size_t i = switches.size(); i > 1; --i) std::swap(switches[i - 1], switches[random.Below(static_cast<uint32_t>(i))]);
+        for (const std::string& sSwitch : switches) sLine += sSwitch + std::string(1 + (random.Chance(10) ? random.Below(5) : 0), ' ');
+    }
+    for (unsigned nTokens = sLine.empty() ? random.Below(9) : 0; nTokens > 0; --nTokens)
+    {
+        const unsigned uKind = random.Below(10);
+        std::string sToken;
+        if (uKind < 7)
+        {
+            sToken = kIntroducers[random.Below(sizeof(kIntroducers) / sizeof(kIntroducers[0]))];
+            // The three required switches more often than the rest, so that many lines reach
+            // the install flow.
+            const unsigned iName = random.Chance(60) ? random.Below(3) : random.Below(sizeof(kNames) / sizeof(kNames[0]));
+            sToken += RandomCase(random, kNames[iName]);
+            if (!random.Chance(15)) sToken += kEquals[random.Below(sizeof(kEquals) / sizeof(kEquals[0]))] + HostileValue(random, fDoubleByte);
+        }
+        else
+        {
+            sToken = HostileValue(random, fDoubleByte);
+        }
+        sLine += sToken;
+        sLine += random.Chance(85) ? " " : (random.Chance(50) ? "" : std::string(1 + random.Below(6), ' '));
+    }
+    if (sLine.size() > cchLimit) sLine.erase(cchLimit);
+    return sLine;
+}
+
+// A line that reaches the install flow must not cost the Glue's status retries (seconds each):
+// the driver it names gets its status value first. The PDI's own parser names the driver.
+bool ReachesInstallFlow(const std::string& sArguments, std::string* psDriver)
+{
+    const CVxCiString sCmdLine(sArguments.c_str());
+    if (sCmdLine.empty()) return false;
+    bool fInstall = IsParameterPresent(sCmdLine, CVxCiString(), g_sSwitchPrinterDriver);
+    fInstall = IsParameterPresent(sCmdLine, CVxCiString(), g_sSwitchProduct) && fInstall;
+    fInstall = IsParameterPresent(sCmdLine, CVxCiString(), g_sSwitchPort) && fInstall;
+    if (!fInstall) return false;
+    CVxCiString sDriver;
+    FindCmdLineVar(sCmdLine, g_sSwitchPrinterDriver, &sDriver);
+    *psDriver = ToStd(sDriver);
+    return true;
+}
+
+}  // namespace
+
+TEST(ReliabilityCommandLine, GeneratedCommandLinesEndWithAnOutcome)
+{
+    Figures figures;
+    figures.sPart = GetACP() == 932 ? "command_lines_cp932" : "command_lines";
+    figures.seed = vxtest::SuiteSeed();
+    Random random(figures.seed ^ (GetACP() == 932 ? 0x434D3933ull : 0x434D444Cull));
+    // The double-byte run adds to the single-byte one's thousand.
+    const unsigned nInputs = GetACP() == 932 ? vxtest::CountFromEnvironment("VX_RELIABILITY_COMMAND_LINES_CP932", 200)
+                                             : vxtest::CountFromEnvironment("VX_RELIABILITY_COMMAND_LINES", 1000);
+    const unsigned nSlots = vxtest::CountFromEnvironment("VX_RELIABILITY_SIDE_BY_SIDE", 3);
+    std::printf("seed %llu, %u command lines (VX_RELIABILITY_COMMAND_LINES), %u at a time, code page %u\n",
+                static_cast<unsigned long long>(figures.seed), nInputs, nSlots, GetACP());
+
+    vxtest::SwitchOffCrashDialog();
+    VendorKeys vendorKeys;
+    vxtest::SetWineVersionFor("vxfpdi14.exe", "");
+    const std::string sPdi = "\"" + vxtest::PdiExePath() + "\" ";
+    std::vector<std::unique_ptr<vxtest::ScratchDir>> temps;
+    for (unsigned i = 0; i < nSlots; ++i) temps.emplace_back(new vxtest::ScratchDir("cmdline"));
+    std::vector<std::string> arguments(nSlots);
+    unsigned nReachedFlow = 0, nBad = 0;
+    size_t cchLongest = 0;
+
+    RunSideBySide(
+        nInputs, nSlots, 60000,
+        [&](unsigned, unsigned iSlot, ChildProcess& child) {
+            arguments[iSlot] = HostileCommandLine(random, GetACP() == 932, 32000 - sPdi.size());
+            std::string sDriver;
+            if (ReachesInstallFlow(arguments[iSlot], &sDriver))
+            {
+                ++nReachedFlow;
+                if (!sDriver.empty()) SetDword(DriverKey(sDriver), "statuscode", 0);
+            }
+            cchLongest = std::max(cchLongest, arguments[iSlot].size());
+            const std::string& sTemp = temps[iSlot]->Path();
+            return child.Start(sPdi + arguments[iSlot], {{"TEMP", sTemp}, {"TMP", sTemp}});
+        },
+        [&](unsigned iJob, unsigned iSlot, RunVerdict eVerdict, DWORD dwExitCode) {
+            ++figures.inputs;
+            figures.Count(eVerdict);
+            const std::string& sTemp = temps[iSlot]->Path();
+            const LogFile log = vxtest::ReadLog(vxtest::InstallLogPath(sTemp, 0));
+            if (log.HasTornLine()) ++figures.tornLines;
+            if ((eVerdict != vxtest::eRunEnded || !vxtest::EndsWithOutcome(log)) && ++nBad <= 10)
+            {
+                ADD_FAILURE() << "input " << iJob << " (seed " << figures.seed << ") " << vxtest::VerdictText(eVerdict)
+                              << ", exit code " << std::hex << dwExitCode << std::dec << ", arguments of "
+                              << arguments[iSlot].size() << " bytes: " << arguments[iSlot].substr(0, 300) << "\n"
+                              << Joined(log.lines);
+            }
+            RemoveFiles(sTemp, "*.log");
+        });
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, GlueKey());
+
+    char szExtra[128];
+    std::snprintf(szExtra, sizeof(szExtra), "reached_install_flow=%u longest_arguments=%u side_by_side=%u", nReachedFlow,
+                  static_cast<unsigned>(cchLongest), nSlots);
+    figures.Print(szExtra);
+    EXPECT_EQ(nInputs, figures.inputs);
+    EXPECT_EQ(0u, nBad);
+    EXPECT_EQ(0u, figures.crashes);
+    EXPECT_EQ(0u, figures.hangs);
+    EXPECT_EQ(0u, figures.tornLines);
+}
+
+namespace
+{
+
+// A section's lines, from its header to the next header.
+std::vector<std::string> SplitLines(const std::string& sText)
+{
+    std::vector<std::string> lines;
+    size_t iStart = 0;
+    while (iStart <= sText.size())
+    {
+        size_t iEnd = sText.find('\n', iStart);
+        if (iEnd == std::string::npos)
+        {
+            if (iStart < sText.size()) lines.push_back(sText.substr(iStart));
+            break;
+        }
+        lines.push_back(sText.substr(iStart, iEnd + 1 - iStart));
+        iStart = iEnd + 1;
+    }
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines)
+{
+    std::string s;
+    for (const std::string& sLine : lines) s += sLine;
+    return s;
+}
+
+std::string RandomBytes(Random& random, size_t cb)
+{
+    std::string s;
+    for (size_t i = 0; i < cb; ++i) s += static_cast<char>(random.Byte(0, 255));
+    return s;
+}
+
+// A hand-authored file gone wrong: one to three of the ways such files break.
+std::string MutatedFile(Random& random, const std::string& sOriginal, const char* const* ppszKeys, size_t cKeys)
+{
+    std::string s = sOriginal;
+    for (unsigned nChanges = 1 + random.Below(3); nChanges > 0; --nChanges)
+    {
+        std::vector<std::string> lines = SplitLines(s);
+        const size_t iLine = lines.empty() ? 0 : random.Below(static_cast<uint32_t>(lines.size()));
+        const std::string sKey = ppszKeys[random.Below(static_cast<uint32_t>(cKeys))];
+        switch (random.Below(14))
+        {
+        case 0: s.erase(random.Below(static_cast<uint32_t>(s.size() + 1))); break;  // truncated
+        case 1:
+            for (unsigned n = 1 + random.Below(20); n > 0 && !s.empty(); --n) s[random.Below(static_cast<uint32_t>(s.size()))] = static_cast<char>(random.Byte(0, 255));
+            break;
+        case 2: s.insert(random.Below(static_cast<uint32_t>(s.size() + 1)), RandomBytes(random, 1 + random.Below(4096))); break;
+        case 3: s = RandomBytes(random, random.Below(65536)); break;  // not text at all
+        case 4:  // an enormous line, as a key's value or on its own
+            if (!lines.empty())
+                lines.insert(lines.begin() + static_cast<long>(iLine),
+                             (random.Chance(50) ? sKey + "=" : std::string()) + std::string(1000 + random.Below(300000), static_cast<char>(random.Byte('0', 'z'))) + "\r\n");
+            s = JoinLines(lines);
+            break;
+        case 5:  // a section gone: its header and lines up to the next header
+        {
+            size_t iHeader = iLine;
+            while (iHeader < lines.size() && (lines[iHeader].empty() || lines[iHeader][0] != '[')) ++iHeader;
+            size_t iEnd = iHeader + 1;
+            while (iEnd < lines.size() && (lines[iEnd].empty() || lines[iEnd][0] != '[')) ++iEnd;
+            if (iHeader < lines.size()) lines.erase(lines.begin() + static_cast<long>(iHeader), lines.begin() + static_cast<long>(std::min(iEnd, lines.size())));
+            s = JoinLines(lines);
+            break;
+        }
+        case 6:  // duplicate keys and sections
+            if (!lines.empty()) lines.insert(lines.begin() + static_cast<long>(iLine), lines[random.Below(static_cast<uint32_t>(lines.size()))]);
+            lines.insert(lines.begin() + static_cast<long>(random.Below(static_cast<uint32_t>(lines.size() + 1))), sKey + "=" + HostileValue(random, false) + "\r\n");
+            s = JoinLines(lines);
+            break;
+        case 7:  // values at and around their buffers' sizes
+        {
+            static const size_t kLengths[] = {3, 4, 5, 6, 31, 32, 33, 255, 259, 260, 261, 1023, 1024, 1025, 4096, 70000};
+            lines.insert(lines.begin() + static_cast<long>(random.Below(static_cast<uint32_t>(lines.size() + 1))),
+                         sKey + "=" + std::string(kLengths[random.Below(sizeof(kLengths) / sizeof(kLengths[0]))], static_cast<char>(random.Byte('0', '9'))) + "\r\n");
+            s = JoinLines(lines);
+            break;
+        }
+        case 8:  // numbers that are not
+        {
+            static const char* const kOdd[] = {"-1", "99999", "0x10", "abc", "", " 7", "4294967296", "%d%s", "\xff\xfe", "1e9"};
+            lines.insert(lines.begin() + static_cast<long>(random.Below(static_cast<uint32_t>(lines.size() + 1))),
+                         sKey + "=" + kOdd[random.Below(sizeof(kOdd) / sizeof(kOdd[0]))] + "\r\n");
+            s = JoinLines(lines);
+            break;
+        }
+        case 9:  // other line ends
+        {
+            std::string sOut;
+            const char* pszEnd = random.Chance(50) ? "\r" : "\n";
+            for (char c : s)
+            {
+                if (c == '\n') sOut += pszEnd;
+                else if (c != '\r') sOut += c;
+            }
+            s = sOut;
+            break;
+        }
+        case 10:  // wide text, as an editor may save it
+        {
+            std::string sWide = "\xff\xfe";
+            for (char c : s)
+            {
+                sWide += c;
+                sWide += '\0';
+            }
+            s = sWide;
+            break;
+        }
+        case 11:  // many sections and keys
+        {
+            std::string sMore;
+            for (unsigned i = random.Below(3000); i > 0; --i) sMore += "[S" + std::to_string(i) + "]\r\n" + sKey + "=" + std::to_string(i) + "\r\n";
+            s += sMore;
+            break;
+        }
+        case 12:  // lines cut and swapped
+            if (lines.size() > 2)
+            {
+                for (unsigned n = random.Below(10); n > 0; --n) std::swap(lines[random.Below(static_cast<uint32_t>(lines.size()))], lines[random.Below(static_cast<uint32_t>(lines.size()))]);
+            }
+            s = JoinLines(lines);
+            break;
+        default: s.clear(); break;  // empty
+        }
+    }
+    return s;
+}
+
+const char* const kAutorunKeys[] = {"DIVISION", "LAST_IO_REVISION", "SilentInstall", "CDGuid", "InfrastructureDatabaseList",
+                                    "LanguagesInthisCD", "DefaultLanguageInThisRelease", "1", "2", "0x0409", "Manufacturer",
+                                    "RegistryManufacturer", "VER_OVA", "DriverVer", "Log", "[Version]", "[OSPatches]"};
+const char* const kModelKeys[] = {"Quorvane Model 1234 Series", "DriverName", "asktomakedefaultprinter", "NumDevNodes",
+                                  "Capabilities", "USB", "[Models]", "[Model1234]", "Dot4Support", "LastIORevision"};
+
+// Registry values the PDI reads, stored with types or contents no Glue writes.
+void MutateGlueValues(Random& random, const std::string& sDriverKey)
+{
+    const std::string sModelKey = DriverKey(kDriver);
+    for (unsigned n = 1 + random.Below(3); n > 0; --n)
+    {
+        const DWORD dw = random.Below(3);
+        const std::string sDword(reinterpret_cast<const char*>(&dw), sizeof(dw));
+        switch (random.Below(12))
+        {
+        case 0: SetValue(sDriverKey, "GluePath", REG_DWORD, sDword); break;
+        case 1: SetValue(sDriverKey, "GluePath", REG_BINARY, RandomBytes(random, random.Below(600))); break;
+        case 2: SetValue(sDriverKey, "GluePath", REG_SZ, "C:\\no terminator"); break;  // stored without its zero
+        case 3: SetValue(sDriverKey, "GluePath", REG_MULTI_SZ, std::string("C:\\\0D:\\\0\0", 9)); break;
+        case 4: SetValue(sDriverKey, "PrinterFriendlyName", random.Chance(50) ? REG_DWORD : REG_BINARY, sDword); break;
+        case 5: SetString(sDriverKey, "PrinterFriendlyName", std::string(random.Chance(50) ? 70000 : 300, 'P')); break;
+        case 6:
+        case 7:
+            // A status of the wrong type costs the Glue's retries (seconds, inside the mutex):
+            // seldom, so that the part stays within CI's time.
+            if (random.Chance(15))
+                SetValue(sDriverKey, "statuscode", random.Chance(50) ? REG_SZ : REG_BINARY, std::string("0\0\x03\x04", 4));
+            else
+                SetValue(sDriverKey, "GluePath", REG_EXPAND_SZ, std::string("%TEMP%\\", 8));
+            break;
+        case 8: SetValue(sDriverKey, "languagedir", REG_DWORD, sDword); SetValue(GlueKey(), "OverrideLanguage", REG_BINARY, "ENU"); break;
+        case 9: SetValue(GlueKey(), "statuscode", REG_SZ, std::string("5", 2)); break;
+        case 10: SetValue(GlueKey(), "PreloadPath", REG_DWORD, sDword); SetValue(GlueKey(), "RunPreloadInstaller", REG_DWORD, sDword); break;
+        default:
+            SetValue(sModelKey, "statuscode", random.Chance(50) ? REG_DWORD : REG_SZ,
+                     random.Chance(50) ? sDword : std::string("0x", 3));
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(ReliabilityMedia, GeneratedMediaEndWithAnOutcome)
+{
+    Figures figures;
+    figures.sPart = "media";
+    figures.seed = vxtest::SuiteSeed();
+    Random random(figures.seed ^ 0x4D454449ull);
+    const unsigned nInputs = vxtest::CountFromEnvironment("VX_RELIABILITY_MEDIA", 300);
+    // Most of a whole run is the product signal's one-second wait: more runs side by side.
+    const unsigned nSlots = vxtest::CountFromEnvironment("VX_RELIABILITY_SIDE_BY_SIDE", 5);
+    std::printf("seed %llu, %u media (VX_RELIABILITY_MEDIA), %u at a time\n", static_cast<unsigned long long>(figures.seed),
+                nInputs, nSlots);
+
+    vxtest::SwitchOffCrashDialog();
+    VendorKeys vendorKeys;
+    const std::string sAutorun = SampleFile("autorun.inf");
+    const std::string sModels = SampleFile("models.dat");
+    std::vector<std::unique_ptr<SampleMedium>> media;
+    std::vector<std::string> drivers;
+    for (unsigned i = 0; i < nSlots; ++i)
+    {
+        media.emplace_back(new SampleMedium);
+        drivers.push_back("Quorvane Hostile " + std::to_string(i));
+    }
+    std::vector<std::string> described(nSlots);
+    unsigned nBad = 0, nSucceeded = 0, nWrongTypes = 0;
+    std::map<std::string, unsigned> byRelease;
+
+    // Most media meet XP; the rest the other families, which read the medium differently.
+    static const char* const kReleases[] = {"winxp", "winxp", "winxp", "winxp", "win2k", "win98", "nt40"};
+    const unsigned nPhases = sizeof(kReleases) / sizeof(kReleases[0]);
+    for (unsigned iPhase = 0; iPhase < nPhases; ++iPhase)
+    {
+        const unsigned nPhaseInputs = nInputs / nPhases + (iPhase < nInputs % nPhases ? 1 : 0);
+        vxtest::SetWineVersionFor("vxfpdi14.exe", kReleases[iPhase]);
+        RunSideBySide(
+            nPhaseInputs, nSlots, kRunDeadlineMs,
+            [&](unsigned, unsigned iSlot, ChildProcess& child) {
+                SampleMedium& medium = *media[iSlot];
+                std::string sAutorunText = sAutorun, sModelsText = sModels;
+                const unsigned uWhich = random.Below(10);
+                if (uWhich < 6) sAutorunText = MutatedFile(random, sAutorun, kAutorunKeys, sizeof(kAutorunKeys) / sizeof(kAutorunKeys[0]));
+                if (uWhich >= 4) sModelsText = MutatedFile(random, sModels, kModelKeys, sizeof(kModelKeys) / sizeof(kModelKeys[0]));
+                medium.WriteFile("autorun.inf", sAutorunText);
+                medium.WriteFile("models.dat", sModelsText);
+                if (random.Chance(5)) DeleteFileA((medium.Root() + "\\autorun.inf").c_str());
+                vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, DriverKey(drivers[iSlot]));
+                RecordGlueInstall(drivers[iSlot], medium.GluePath(), kPrinter);
+                const bool fWrongTypes = random.Chance(35);
+                if (fWrongTypes)
+                {
+                    ++nWrongTypes;
+                    MutateGlueValues(random, DriverKey(drivers[iSlot]));
+                }
+                described[iSlot] = std::string(kReleases[iPhase]) + ", autorun.inf of " + std::to_string(sAutorunText.size()) +
+                                   " bytes, models.dat of " + std::to_string(sModelsText.size()) + " bytes" +
+                                   (fWrongTypes ? ", odd registry values" : "");
+                return child.Start(medium.Command(drivers[iSlot]), medium.Environment());
+            },
+            [&](unsigned iJob, unsigned iSlot, RunVerdict eVerdict, DWORD dwExitCode) {
+                ++figures.inputs;
+                figures.Count(eVerdict);
+                const std::string sTemp = media[iSlot]->TempFolder();
+                const LogFile log = vxtest::ReadLog(vxtest::InstallLogPath(sTemp, 0));
+                if (log.HasTornLine()) ++figures.tornLines;
+                if (vxtest::EndsWithOutcome(log) && log.lines.back() == "The PDI Succeeded") ++nSucceeded;
+                if ((eVerdict != vxtest::eRunEnded || !vxtest::EndsWithOutcome(log)) && ++nBad <= 10)
+                {
+                    ADD_FAILURE() << "medium " << iJob << " of phase " << iPhase << " (seed " << figures.seed << ", "
+                                  << described[iSlot] << ") " << vxtest::VerdictText(eVerdict) << ", exit code " << std::hex
+                                  << dwExitCode << std::dec << "\n"
+                                  << Joined(log.lines);
+                }
+                RemoveFiles(sTemp, "*.log");
+                DeleteValue(GlueKey(), "OverrideLanguage");
+                DeleteValue(GlueKey(), "statuscode");
+                DeleteValue(GlueKey(), "PreloadPath");
+                DeleteValue(GlueKey(), "RunPreloadInstaller");
+                vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, DriverKey(kDriver));
+                ++byRelease[kReleases[iPhase]];
+            });
+    }
+    vxtest::SetWineVersionFor("vxfpdi14.exe", "");
+
+    char szExtra[160];
+    std::snprintf(szExtra, sizeof(szExtra), "succeeded=%u failed=%u odd_registry_values=%u side_by_side=%u", nSucceeded,
+                  figures.inputs - nSucceeded, nWrongTypes, nSlots);
+    figures.Print(szExtra);
+    EXPECT_EQ(nInputs, figures.inputs);
+    EXPECT_EQ(0u, nBad);
+    EXPECT_EQ(0u, figures.crashes);
+    EXPECT_EQ(0u, figures.hangs);
+    EXPECT_EQ(0u, figures.tornLines);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Long paths.
+
+namespace
+{
+
+// Paths longer than MAX_PATH are reached through the wide functions' "\\?\" form.
+std::wstring LongForm(const std::string& sPath)
+{
+    std::wstring s = L"\\\\?\\";
+    for (char c : sPath) s += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return s;
+}
+
+bool CopyLong(const std::string& sFrom, const std::string& sTo) { return CopyFileW(LongForm(sFrom).c_str(), LongForm(sTo).c_str(), FALSE) != FALSE; }
+
+bool WriteLong(const std::string& sPath, const std::string& sBytes)
+{
+    HANDLE hFile = CreateFileW(LongForm(sPath).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    DWORD dwWritten = 0;
+    const BOOL fOk = WriteFile(hFile, sBytes.data(), static_cast<DWORD>(sBytes.size()), &dwWritten, NULL);
+    CloseHandle(hFile);
+    return fOk && dwWritten == sBytes.size();
+}
+
+void RemoveLongTree(const std::wstring& sPath)
+{
+    WIN32_FIND_DATAW tFind;
+    HANDLE hFind = FindFirstFileW((sPath + L"\\*").c_str(), &tFind);
+    if (hFind != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::wstring sName = tFind.cFileName;
+            if (sName == L"." || sName == L"..") continue;
+            if (tFind.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveLongTree(sPath + L"\\" + sName);
+            else
+                DeleteFileW((sPath + L"\\" + sName).c_str());
+        } while (FindNextFileW(hFind, &tFind));
+        FindClose(hFind);
+    }
+    RemoveDirectoryW(sPath.c_str());
+}
+
+// The sample medium under a root of exactly cchRoot characters, made of folders of at most
+// 100 characters.
+class LongMedium
+{
+public:
+    explicit LongMedium(size_t cchRoot) : m_base("long")
+    {
+        m_sRoot = m_base.Path();
+        while (m_sRoot.size() < cchRoot)
+        {
+            const size_t cchPart = std::min<size_t>(100, cchRoot - m_sRoot.size() - 1);
+            m_sRoot += "\\" + std::string(cchPart == 0 ? 1 : cchPart, 'm');
+            CreateDirectoryW(LongForm(m_sRoot).c_str(), NULL);
+        }
+        for (const char* pszFolder : {"\\drivers", "\\drivers\\Win2K_XP", "\\patches"}) CreateDirectoryW(LongForm(m_sRoot + pszFolder).c_str(), NULL);
+        const std::string sRecorder = vxtest::WinPathFromUnix(vxtest::Env("VX_RECORDER_EXE"));
+        m_fLaidOut = m_sRoot.size() == cchRoot && CopyLong(vxtest::PdiExePath(), PdiPath()) &&
+                     CopyLong(sRecorder, m_sRoot + "\\patches\\fix1.exe") && CopyLong(sRecorder, m_sRoot + "\\patches\\fix2.exe") &&
+                     CopyLong(sRecorder, m_sRoot + "\\vxzsetup.exe") && WriteLong(m_sRoot + "\\autorun.inf", SampleFile("autorun.inf")) &&
+                     WriteLong(m_sRoot + "\\models.dat", SampleFile("models.dat"));
+    }
+    ~LongMedium() { RemoveLongTree(LongForm(m_base.Path())); }
+    bool LaidOut() const { return m_fLaidOut; }
+    const std::string& Root() const { return m_sRoot; }
+    std::string PdiFolder() const { return m_sRoot + "\\drivers\\Win2K_XP"; }
+    std::string PdiPath() const { return PdiFolder() + "\\vxfpdi14.exe"; }
+    std::string Temp() const { return m_temp.Path(); }
+    std::string RecordFile() const { return m_temp.File("runs.log"); }
+
+private:
+    vxtest::ScratchDir m_base;
+    vxtest::ScratchDir m_temp{"longtemp"};
+    std::string m_sRoot;
+    bool m_fLaidOut = false;
+};
+
+struct PathRun
+{
+    RunVerdict eVerdict = vxtest::eRunHung;
+    LogFile log;
+    std::vector<std::string> runs;  // programs the medium recorded
+    std::vector<std::string> traceNames;
+    std::vector<std::string> trace;  // texts of the first trace file
+};
+
+PathRun RunFrom(const std::string& sPdiPath, const std::string& sTemp, const std::string& sRecordFile,
+                const std::string& sBefore = std::string())
+{
+    PathRun run;
+    ChildProcess child;
+    const std::string sCommand = "\"" + sPdiPath + "\" " + sBefore + "-printerdriver=" + kDriver + " -product=" + kPrinter + " -port=LPT1:";
+    const std::map<std::string, std::string> environment = {{"TEMP", sTemp}, {"TMP", sTemp}, {"VX_RECORD_FILE", sRecordFile}};
+    const bool fStarted = sPdiPath.size() < MAX_PATH ? child.Start(sCommand, environment)
+                                                     : child.StartLongPath(sPdiPath, sCommand, environment);
+    if (!fStarted)
+    {
+        ADD_FAILURE() << "could not start " << sPdiPath << ", error " << GetLastError();
+        return run;
+    }
+    run.eVerdict = vxtest::Finish(child, kRunDeadlineMs);
+    Sleep(300);  // the product installer is not waited for
+    run.log = vxtest::ReadLog(vxtest::InstallLogPath(sTemp, 0));
+    for (const std::string& sLine : vxtest::ReadLines(sRecordFile))
+    {
+        if (!sLine.empty()) run.runs.push_back(sLine.substr(4, sLine.find(" | ") - 4));
+    }
+    run.traceNames = vxtest::ListFiles(sTemp + "\\*.log");
+    run.traceNames.erase(std::remove_if(run.traceNames.begin(), run.traceNames.end(),
+                                        [](const std::string& s) { return s.compare(0, 6, "vxvxdi") == 0 || s == "runs.log"; }),
+                         run.traceNames.end());
+    if (!run.traceNames.empty())
+    {
+        for (const vxtest::TraceLine& line : vxtest::ReadTrace(sTemp + "\\" + run.traceNames[0])) run.trace.push_back(line.sText);
+    }
+    return run;
+}
+
+class ReliabilityPaths : public ::testing::Test
+{
+protected:
+    ReliabilityPaths()
+    {
+        vxtest::SwitchOffCrashDialog();
+        vxtest::SetWineVersionFor("vxfpdi14.exe", "winxp");
+    }
+    ~ReliabilityPaths() override { vxtest::SetWineVersionFor("vxfpdi14.exe", ""); }
+    VendorKeys m_vendorKeys;
+    GlueSide m_glue;
+};
+
+bool HasTraceLine(const std::vector<std::string>& trace, const std::string& sText)
+{
+    return std::find(trace.begin(), trace.end(), sText) != trace.end();
+}
+
+}  // namespace
+
+TEST_F(ReliabilityPaths, MediumFolderOf200CharactersInstallsAsUsual)
+{
+    LongMedium medium(200);
+    ASSERT_TRUE(medium.LaidOut());
+    RecordGlueInstall(kDriver, medium.PdiFolder() + "\\", kPrinter);
+    m_glue.PrepareRun();
+    const PathRun run = RunFrom(medium.PdiPath(), medium.Temp(), medium.RecordFile());
+    ASSERT_EQ(vxtest::eRunEnded, run.eVerdict);
+    ASSERT_TRUE(vxtest::EndsWithOutcome(run.log)) << Joined(run.log.lines);
+    EXPECT_EQ("The PDI Succeeded", run.log.lines.back()) << Joined(run.log.lines);
+    EXPECT_EQ((std::vector<std::string>{"fix1.exe", "fix2.exe", "vxzsetup.exe"}), run.runs);
+    EXPECT_EQ("", m_glue.StatesAfterSuccess());
+}
+
+// The system starts no program whose path is longer than MAX_PATH: a Glue cannot start the
+// PDI from such a medium at all.
+TEST_F(ReliabilityPaths, ProgramBeyondMaxPathIsNotStarted)
+{
+    LongMedium medium(270);
+    ASSERT_TRUE(medium.LaidOut());
+    ChildProcess child;
+    EXPECT_FALSE(child.Start("\"" + medium.PdiPath() + "\" -printerdriver=" + kDriver + " -product=" + kPrinter + " -port=LPT1:", {}));
+    const DWORD dwError = GetLastError();
+    EXPECT_TRUE(dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) << dwError;
+}
+
+// The longest medium the PDI can start from: its own path takes 259 characters, and the paths
+// it builds from it (the information file, the patches, the installer) are longer than
+// MAX_PATH. The information file cannot be read through them, so the run goes on as on a
+// medium without one: no models, no patches, no product to signal ("result == FALSE"); the
+// installer's command is logged whole.
+TEST_F(ReliabilityPaths, MediumFilesBeyondMaxPathAreAMediumWithoutInformationFile)
+{
+    LongMedium medium(MAX_PATH - 1 - std::strlen("\\drivers\\Win2K_XP\\vxfpdi14.exe"));
+    ASSERT_TRUE(medium.LaidOut());
+    ASSERT_EQ(static_cast<size_t>(MAX_PATH - 1), medium.PdiPath().size());
+    RecordGlueInstall(kDriver, medium.PdiFolder() + "\\", kPrinter);
+    m_glue.PrepareRun();
+    const PathRun run = RunFrom(medium.PdiPath(), medium.Temp(), medium.RecordFile(), "-log 0x8 ");
+    ASSERT_EQ(vxtest::eRunEnded, run.eVerdict);
+    ASSERT_TRUE(vxtest::EndsWithOutcome(run.log)) << Joined(run.log.lines);
+    EXPECT_EQ("The PDI Succeeded", run.log.lines.back());
+    const std::vector<std::string> expected = {"sDriverName.empty()", "lResult != ERROR_SUCCESS", "result == FALSE"};
+    EXPECT_EQ(expected, vxtest::ConditionTexts(run.log.lines)) << Joined(run.log.lines);
+    EXPECT_TRUE(Contains(run.log.lines, "DedOVA launching \"" + medium.PdiFolder() + "\\..\\..\\vxzsetup.exe\""))
+        << Joined(run.log.lines);
+    EXPECT_EQ(0, std::count(run.runs.begin(), run.runs.end(), "fix1.exe") + std::count(run.runs.begin(), run.runs.end(), "fix2.exe"));
+    EXPECT_EQ("", m_glue.StatesAfterSuccess());
+}
+
+// A name longer than the printer's 260-character buffer is refused by the printer lookup: no
+// question is asked and the install goes on.
+TEST_F(ReliabilityPaths, FriendlyNameOf300CharactersIsNotOffered)
+{
+    SampleMedium medium;
+    const std::string sName = std::string(kPrinter) + " " + std::string(300 - std::strlen(kPrinter) - 1, 'N');
+    RecordGlueInstall(kDriver, medium.GluePath(), sName);
+    m_glue.PrepareRun();
+    QuestionBoxes boxes(IDNO, 0);
+    const PathRun run = RunFrom(medium.PdiPath(), medium.TempFolder(), medium.RecordFile(), "-log 0x88 ");
+    boxes.Stop();
+    ASSERT_EQ(vxtest::eRunEnded, run.eVerdict);
+    ASSERT_TRUE(vxtest::EndsWithOutcome(run.log)) << Joined(run.log.lines);
+    EXPECT_EQ("The PDI Succeeded", run.log.lines.back());
+    EXPECT_TRUE(boxes.AnsweredFor().empty());
+    EXPECT_TRUE(HasTraceLine(run.trace, "Friendly name = " + sName)) << Joined(run.trace);
+    EXPECT_TRUE(HasTraceLine(run.trace, "## Cannot initialize CPrinter object failed")) << Joined(run.trace);
+}
+
+// The list of data files is read into 1024 bytes: a longer list is cut there, and the files
+// named before the cut are still read.
+TEST_F(ReliabilityPaths, DataFileListLongerThanItsBufferIsCut)
+{
+    std::string sAutorun = SampleFile("autorun.inf");
+    const std::string sList = "InfrastructureDatabaseList=models.dat";
+    const size_t iList = sAutorun.find(sList);
+    ASSERT_NE(std::string::npos, iList);
+    sAutorun.insert(iList + sList.size(), "," + std::string(1500, 'd') + ".dat");
+    SampleMedium medium(sAutorun);
+    RecordGlueInstall(kDriver, medium.GluePath(), kPrinter);
+    m_glue.PrepareRun();
+    const PathRun run = RunFrom(medium.PdiPath(), medium.TempFolder(), medium.RecordFile(), "-log 0x88 ");
+    ASSERT_EQ(vxtest::eRunEnded, run.eVerdict);
+    ASSERT_TRUE(vxtest::EndsWithOutcome(run.log)) << Joined(run.log.lines);
+    EXPECT_EQ("The PDI Succeeded", run.log.lines.back());
+    EXPECT_TRUE(HasTraceLine(run.trace, "HasGlueRunBefore: Model=Quorvane Model 1234 Series")) << Joined(run.trace);
+    EXPECT_EQ((std::vector<std::string>{"fix1.exe", "fix2.exe", "vxzsetup.exe"}), run.runs);
 }

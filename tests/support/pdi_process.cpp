@@ -82,6 +82,30 @@ void ChildProcess::Kill()
     Wait(10000);
 }
 
+bool ChildProcess::StartLongPath(const std::string& sProgram, const std::string& sCommandLine,
+                                 const std::map<std::string, std::string>& environment)
+{
+    Close();
+    std::wstring sWideProgram = L"\\\\?\\";
+    for (char c : sProgram) sWideProgram += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    std::wstring sWideLine;
+    for (char c : sCommandLine) sWideLine += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    std::vector<wchar_t> commandLine(sWideLine.begin(), sWideLine.end());
+    commandLine.push_back(L'\0');
+    std::vector<char> block = EnvironmentBlock(environment);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(sWideProgram.c_str(), commandLine.data(), NULL, NULL, FALSE, 0, block.data(), NULL, &si, &pi))
+        return false;
+    m_hThread = pi.hThread;
+    Resume();
+    m_hProcess = pi.hProcess;
+    m_dwId = pi.dwProcessId;
+    m_dwExitCode = STILL_ACTIVE;
+    return true;
+}
+
 void ChildProcess::Resume()
 {
     if (!m_hThread) return;

@@ -42,6 +42,10 @@ public:
     bool Start(const std::string& sCommandLine, const std::map<std::string, std::string>& environment,
                const std::string& sDirectory = std::string(), bool fSuspended = false);
     void Resume();
+    // The same through the wide call with the program's "\\?\" path, for a program whose path
+    // is longer than the ANSI calls take (the command line names it in its usual form).
+    bool StartLongPath(const std::string& sProgram, const std::string& sCommandLine,
+                       const std::map<std::string, std::string>& environment);
     bool Wait(DWORD dwTimeoutMs);  // true once it has ended
     void Kill();                   // TerminateProcess and wait for the end
     bool Running() const { return m_hProcess != NULL && m_dwExitCode == STILL_ACTIVE; }
