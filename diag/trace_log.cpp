@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "trace_log_internal.h"
@@ -230,14 +231,58 @@ void CTraceLog::ResolvePath()
     }
 }
 
+namespace
+{
+
+// "<temporary folder><six characters><three or more digits>.log": a name the constructor
+// numbered, which another process may have chosen too.
+bool IsNumberedTempName(const CVxCiString& sPath, size_t* piDigits)
+{
+    char szTemp[MAX_PATH + 1] = "";
+    const DWORD cch = GetTempPathA(MAX_PATH, szTemp);
+    if (cch == 0 || cch > MAX_PATH || sPath.compare(0, cch, szTemp) != 0) return false;
+    const size_t iDot = sPath.size() >= 4 ? sPath.size() - 4 : 0;
+    if (iDot < cch + 6 + 3 || sPath.compare(iDot, 4, ".log") != 0) return false;
+    for (size_t i = cch + 6; i < iDot; ++i)
+    {
+        if (sPath[i] < '0' || sPath[i] > '9') return false;
+    }
+    *piDigits = cch + 6;
+    return true;
+}
+
+}  // namespace
+
 bool CTraceLog::EnsureFile()
 {
-    if (m_hFile == NULL)
+    if (m_hFile != NULL) return m_hFile != INVALID_HANDLE_VALUE;
+    size_t iDigits = 0;
+    if (!IsNumberedTempName(m_sPath, &iDigits))
     {
         m_hFile = CreateFileA(m_sPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                               FILE_FLAG_WRITE_THROUGH | FILE_ATTRIBUTE_ARCHIVE, NULL);
+        return m_hFile != INVALID_HANDLE_VALUE;
     }
-    return m_hFile != INVALID_HANDLE_VALUE;
+    // Programs started together pick the same free number: the name is claimed by creating the
+    // file, and one taken meanwhile moves on to the next, so no process loses or truncates
+    // another one's trace.
+    const CVxCiString sFolder = m_sPath.substr(0, iDigits - 6);
+    const CVxCiString sBase = m_sPath.substr(iDigits - 6, 6);
+    unsigned long n = std::strtoul(m_sPath.substr(iDigits).c_str(), NULL, 10);
+    for (int iTry = 0; iTry < 1000; ++iTry, ++n)
+    {
+        const CVxCiString sCandidate = sFolder + trace_internal::NumberedName(sBase, n) + ".log";
+        m_hFile = CreateFileA(sCandidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                              FILE_FLAG_WRITE_THROUGH | FILE_ATTRIBUTE_ARCHIVE, NULL);
+        if (m_hFile != INVALID_HANDLE_VALUE)
+        {
+            m_sPath = sCandidate;
+            return true;
+        }
+        const DWORD dwError = GetLastError();
+        if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS && dwError != ERROR_SHARING_VIOLATION) break;
+    }
+    return false;
 }
 
 void CTraceLog::WritePiece(DWORD dwFlags, const char* pszText, size_t cchText)

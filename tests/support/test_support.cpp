@@ -20,7 +20,26 @@ std::string UniqueSuffix()
     return szSuffix;
 }
 
-// A full environment block: this process's variables with the overrides applied.
+}  // namespace
+
+std::string WinPathFromUnix(const std::string& sUnixPath)
+{
+    std::string s = "Z:" + sUnixPath;
+    for (char& c : s)
+    {
+        if (c == '/') c = '\\';
+    }
+    return s;
+}
+
+std::string Env(const char* pszName)
+{
+    char szValue[4096];
+    DWORD cch = GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
+    if (cch == 0 || cch >= sizeof(szValue)) return std::string();
+    return std::string(szValue, cch);
+}
+
 std::vector<char> EnvironmentBlock(const std::map<std::string, std::string>& overrides)
 {
     std::map<std::string, std::string> variables;
@@ -52,26 +71,6 @@ std::vector<char> EnvironmentBlock(const std::map<std::string, std::string>& ove
     }
     block.push_back('\0');
     return block;
-}
-
-}  // namespace
-
-std::string WinPathFromUnix(const std::string& sUnixPath)
-{
-    std::string s = "Z:" + sUnixPath;
-    for (char& c : s)
-    {
-        if (c == '/') c = '\\';
-    }
-    return s;
-}
-
-std::string Env(const char* pszName)
-{
-    char szValue[4096];
-    DWORD cch = GetEnvironmentVariableA(pszName, szValue, sizeof(szValue));
-    if (cch == 0 || cch >= sizeof(szValue)) return std::string();
-    return std::string(szValue, cch);
 }
 
 std::string PdiExePath() { return WinPathFromUnix(Env("VX_PDI_EXE")); }

@@ -51,6 +51,10 @@ struct ProcessResult
     DWORD dwExitCode = 0;
 };
 
+// A full environment block: this process's variables with the overrides applied (an empty
+// value removes the variable).
+std::vector<char> EnvironmentBlock(const std::map<std::string, std::string>& overrides);
+
 // Starts sCommandLine with the test's environment plus the given overrides (an empty value
 // removes the variable) and waits up to dwTimeoutMs.
 ProcessResult RunProcess(const std::string& sCommandLine, const std::map<std::string, std::string>& environment,
