@@ -32,8 +32,17 @@ if [ -n "$release" ]; then
     "$loader" reg add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$copy")" /v Version /d "$release" /f >/dev/null 2>&1
     program=$copy
 fi
+# The program writes into a file, which this script copies to its own output once the program
+# has ended: a child that Wine leaves half-started (its parent killed while creating it) keeps
+# the handles it inherited in the wineserver, and a test runner reading a pipe would wait for it
+# for ever.
+output=$(mktemp "${TMPDIR:-/tmp}/vx_wine_run.XXXXXX")
+trap 'cat "$output"; rm -f "$output"' EXIT
+set +e
 # Through env, so that this shell does not try the locale itself (it need not exist on Linux).
 if [ -n "$locale" ]; then
-    exec env LC_ALL="$locale" "$loader" "$program" "$@"
+    env LC_ALL="$locale" "$loader" "$program" "$@" >"$output" 2>&1
+else
+    "$loader" "$program" "$@" >"$output" 2>&1
 fi
-exec "$loader" "$program" "$@"
+exit $?
