@@ -1,10 +1,6 @@
 // The whole PDI run from an install medium: the handshake with the Glue's events and mutex,
 // the registry results, the patches, the product installer and the product's signal.
 // Real HKLM keys and fixed object names: every run of this program takes the machine lock.
-#include <windows.h>
-
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -438,25 +434,6 @@ TEST_F(InstallFlowTest, MutexHeldTooLongTimesOut)
     CloseHandle(hMutex);
 }
 
-// Ends every process of that file name; the count of those ended.
-int TerminateProcessesNamed(const char* pszExeName)
-{
-    int nEnded = 0;
-    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (hSnapshot == INVALID_HANDLE_VALUE) return 0;
-    PROCESSENTRY32 tEntry = {};
-    tEntry.dwSize = sizeof(tEntry);
-    for (BOOL f = Process32First(hSnapshot, &tEntry); f; f = Process32Next(hSnapshot, &tEntry))
-    {
-        if (lstrcmpiA(tEntry.szExeFile, pszExeName) != 0) continue;
-        HANDLE hProcess = OpenProcess(PROCESS_TERMINATE, FALSE, tEntry.th32ProcessID);
-        if (hProcess && TerminateProcess(hProcess, 1)) ++nEnded;
-        if (hProcess) CloseHandle(hProcess);
-    }
-    CloseHandle(hSnapshot);
-    return nEnded;
-}
-
 // More than ten minutes: the ctest entry install_flow_patch_hang runs it, in a build
 // configured with -DVX_SOAK_TESTS=ON. The PDI gives a patch ten minutes, then starts the next
 // one and leaves the hanging one running.
@@ -488,7 +465,8 @@ TEST_F(InstallFlowTest, HangingPatchIsAbandonedAfterTenMinutes)
     SetEnvironmentVariableA("VX_RECORD_SLEEP_MS", NULL);
     SetEnvironmentVariableA("VX_RECORD_SLEEP_NAME", NULL);
     // The hanging patch outlives the PDI: it was abandoned, not ended.
-    EXPECT_EQ(1, TerminateProcessesNamed("fix1.exe"));
+    EXPECT_EQ(1u, vxtest::TerminateProcessesWhere(
+                      [](const char* pszExeName, DWORD) { return lstrcmpiA(pszExeName, "fix1.exe") == 0; }));
 
     ASSERT_TRUE(m_result.fFinished);
     EXPECT_EQ(0u, m_result.dwExitCode);

@@ -18,8 +18,6 @@
 #include "support/test_support.h"
 #include "vxzglue/vxzglue_utils.h"
 
-#include <tlhelp32.h>  // after windows.h, which the helpers bring
-
 namespace
 {
 
@@ -324,25 +322,11 @@ private:
 // killed run started are ended with it. (They are the recorders; nothing is checked of them.)
 unsigned EndProgramsStartedBy(const std::set<DWORD>& parents)
 {
-    unsigned nEnded = 0;
-    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (hSnapshot == INVALID_HANDLE_VALUE) return 0;
-    PROCESSENTRY32 tEntry = {};
-    tEntry.dwSize = sizeof(tEntry);
-    for (BOOL f = Process32First(hSnapshot, &tEntry); f; f = Process32Next(hSnapshot, &tEntry))
-    {
-        const std::string sName = tEntry.szExeFile;
-        if (!parents.count(tEntry.th32ParentProcessID) ||
-            (lstrcmpiA(sName.c_str(), "fix1.exe") != 0 && lstrcmpiA(sName.c_str(), "fix2.exe") != 0 &&
-             lstrcmpiA(sName.c_str(), "vxzsetup.exe") != 0))
-            continue;
-        HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, tEntry.th32ProcessID);
-        if (!hProcess) continue;
-        if (WaitForSingleObject(hProcess, 0) == WAIT_TIMEOUT && TerminateProcess(hProcess, 0xDEAD)) ++nEnded;
-        CloseHandle(hProcess);
-    }
-    CloseHandle(hSnapshot);
-    return nEnded;
+    return vxtest::TerminateProcessesWhere([&parents](const char* pszExeName, DWORD dwParentId) {
+        return parents.count(dwParentId) != 0 &&
+               (lstrcmpiA(pszExeName, "fix1.exe") == 0 || lstrcmpiA(pszExeName, "fix2.exe") == 0 ||
+                lstrcmpiA(pszExeName, "vxzsetup.exe") == 0);
+    });
 }
 
 const std::vector<std::string> kAbandonedConditions = {"sDriverName.empty()", "dwWaitResult == WAIT_ABANDONED",

@@ -19,22 +19,22 @@ namespace
 
 const char* const kDrivers[] = {"VXZ Enum Driver A", "VXZ Enum Driver B"};
 const char* const kDriverFiles[] = {"vxzenum_a.dll", "vxzenum_b.dll"};
-struct PrinterSpec
+struct TestPrinterLayout
 {
     const char* pszName;
     const char* pszPort;
     int nDriver;
 };
-const PrinterSpec kPrinters[] = {
+const TestPrinterLayout kPrinters[] = {
     {"VXZ Enum Printer 1", "LPT1:", 0}, {"VXZ Enum Printer 2", "LPT2:", 1}, {"VXZ Enum Printer 3", "FILE:", 0}};
 // The environments the walks read (NT x86, Windows 4.0) and the one a 64-bit process's
 // printers need their driver in.
-struct EnvironmentSpec
+struct TestEnvironment
 {
     const char* pszName;
     DWORD dwVersion;
 };
-const EnvironmentSpec kEnvironments[] = {{"Windows NT x86", 3}, {"Windows 4.0", 0}, {"Windows x64", 3}};
+const TestEnvironment kEnvironments[] = {{"Windows NT x86", 3}, {"Windows 4.0", 0}, {"Windows x64", 3}};
 
 bool Contains(const std::vector<std::string>& list, const std::string& s)
 {
@@ -60,12 +60,12 @@ void RemovePrinter(const char* pszName)
     ClosePrinter(hPrinter);
 }
 
-bool AddTestPrinter(const PrinterSpec& spec)
+bool AddTestPrinter(const TestPrinterLayout& printer)
 {
     PRINTER_INFO_2A info = PRINTER_INFO_2A();
-    info.pPrinterName = const_cast<char*>(spec.pszName);
-    info.pPortName = const_cast<char*>(spec.pszPort);
-    info.pDriverName = const_cast<char*>(kDrivers[spec.nDriver]);
+    info.pPrinterName = const_cast<char*>(printer.pszName);
+    info.pPortName = const_cast<char*>(printer.pszPort);
+    info.pDriverName = const_cast<char*>(kDrivers[printer.nDriver]);
     info.pPrintProcessor = const_cast<char*>("WinPrint");
     info.pDatatype = const_cast<char*>("RAW");
     HANDLE hPrinter = AddPrinterA(NULL, 2, reinterpret_cast<BYTE*>(&info));
@@ -76,8 +76,8 @@ bool AddTestPrinter(const PrinterSpec& spec)
 
 void RemoveEverything()
 {
-    for (const PrinterSpec& spec : kPrinters) RemovePrinter(spec.pszName);
-    for (const EnvironmentSpec& env : kEnvironments)
+    for (const TestPrinterLayout& printer : kPrinters) RemovePrinter(printer.pszName);
+    for (const TestEnvironment& env : kEnvironments)
     {
         const std::string sDirectory = DriverDirectory(env.pszName);
         for (size_t i = 0; i < 2; ++i)
@@ -92,7 +92,7 @@ void RemoveEverything()
 
 bool InstallEverything()
 {
-    for (const EnvironmentSpec& env : kEnvironments)
+    for (const TestEnvironment& env : kEnvironments)
     {
         const std::string sDirectory = DriverDirectory(env.pszName);
         if (sDirectory.empty()) return false;
@@ -110,9 +110,9 @@ bool InstallEverything()
             if (!AddPrinterDriverA(NULL, 3, reinterpret_cast<BYTE*>(&driver))) return false;
         }
     }
-    for (const PrinterSpec& spec : kPrinters)
+    for (const TestPrinterLayout& printer : kPrinters)
     {
-        if (!AddTestPrinter(spec)) return false;
+        if (!AddTestPrinter(printer)) return false;
     }
     return true;
 }
@@ -210,11 +210,11 @@ TEST_F(Spooler, PrintersAreHandedAsInitialisedPrinters)
         EXPECT_EQ(&nUser2, log.user2[i]) << i;
         EXPECT_EQ(&nUser3, log.user3[i]) << i;
     }
-    for (const PrinterSpec& spec : kPrinters)
+    for (const TestPrinterLayout& printer : kPrinters)
     {
-        const auto it = std::find(log.entries.begin(), log.entries.end(), spec.pszName);
-        ASSERT_TRUE(it != log.entries.end()) << spec.pszName;
-        EXPECT_EQ(spec.pszPort, log.details[it - log.entries.begin()]) << spec.pszName;
+        const auto it = std::find(log.entries.begin(), log.entries.end(), printer.pszName);
+        ASSERT_TRUE(it != log.entries.end()) << printer.pszName;
+        EXPECT_EQ(printer.pszPort, log.details[it - log.entries.begin()]) << printer.pszName;
     }
 }
 
@@ -265,7 +265,7 @@ TEST_F(Spooler, FlagsZeroAreLocalPrintersAndConnections)
                                  fNT ? PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS : PRINTER_ENUM_LOCAL));
     EXPECT_EQ(explicitFlags.names, zero.names);
     EXPECT_EQ(1u, ForAllPrinters(NULL, NameCallback, &local, NULL, NULL, PRINTER_ENUM_LOCAL));
-    for (const PrinterSpec& spec : kPrinters) EXPECT_TRUE(Contains(local.names, spec.pszName)) << spec.pszName;
+    for (const TestPrinterLayout& printer : kPrinters) EXPECT_TRUE(Contains(local.names, printer.pszName)) << printer.pszName;
 }
 
 // The callbacks delete a printer that is still ahead in the copy: the walk still names it, then
@@ -299,8 +299,8 @@ TEST_F(Spooler, APrinterThatCannotBeInitialisedEndsTheWalkWithZero)
     std::vector<std::string> ours;
     for (const std::string& s : order.names)
     {
-        for (const PrinterSpec& spec : kPrinters)
-            if (s == spec.pszName) ours.push_back(s);
+        for (const TestPrinterLayout& printer : kPrinters)
+            if (s == printer.pszName) ours.push_back(s);
     }
     ASSERT_EQ(3u, ours.size());
 
@@ -313,9 +313,9 @@ TEST_F(Spooler, APrinterThatCannotBeInitialisedEndsTheWalkWithZero)
     EXPECT_FALSE(Contains(run.log.entries, ours[1]));  // ... but it could not be made a printer
     EXPECT_FALSE(Contains(run.log.names, ours[2]));    // and the walk ended there
 
-    for (const PrinterSpec& spec : kPrinters)
+    for (const TestPrinterLayout& printer : kPrinters)
     {
-        if (ours[1] == spec.pszName) { ASSERT_TRUE(AddTestPrinter(spec)); }
+        if (ours[1] == printer.pszName) { ASSERT_TRUE(AddTestPrinter(printer)); }
     }
 }
 

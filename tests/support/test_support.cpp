@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -239,6 +241,25 @@ void DeleteKeyTree(HKEY hRoot, const std::string& sPath)
     while (RegEnumKeyA(hKey, 0, szName, sizeof(szName)) == ERROR_SUCCESS) DeleteKeyTree(hKey, szName);
     RegCloseKey(hKey);
     RegDeleteKeyA(hRoot, sPath.c_str());
+}
+
+unsigned TerminateProcessesWhere(const std::function<bool(const char* pszExeName, DWORD dwParentId)>& pfnWhich)
+{
+    unsigned nEnded = 0;
+    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32 tEntry = {};
+    tEntry.dwSize = sizeof(tEntry);
+    for (BOOL f = Process32First(hSnapshot, &tEntry); f; f = Process32Next(hSnapshot, &tEntry))
+    {
+        if (!pfnWhich(tEntry.szExeFile, tEntry.th32ParentProcessID)) continue;
+        HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, tEntry.th32ProcessID);
+        if (!hProcess) continue;
+        if (WaitForSingleObject(hProcess, 0) == WAIT_TIMEOUT && TerminateProcess(hProcess, 0xDEAD)) ++nEnded;
+        CloseHandle(hProcess);
+    }
+    CloseHandle(hSnapshot);
+    return nEnded;
 }
 
 }  // namespace vxtest

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -63,6 +64,10 @@ ProcessResult RunProcess(const std::string& sCommandLine, const std::map<std::st
 // Makes Wine report the given release ("win98", "nt40", ...) to programs named sExeName
 // started from now on; an empty release removes the setting.
 void SetWineVersionFor(const std::string& sExeName, const std::string& sRelease);
+
+// Ends every running process for which pfnWhich(file name, parent's id) is true; the number
+// of processes it ended.
+unsigned TerminateProcessesWhere(const std::function<bool(const char* pszExeName, DWORD dwParentId)>& pfnWhich);
 
 // Redirects HKEY_LOCAL_MACHINE of this process into a scratch key for the object's life.
 class HklmRedirect
