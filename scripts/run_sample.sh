@@ -6,7 +6,6 @@ source "$(dirname "$0")/common.sh"
 
 bash "$here/setup.sh"
 arch=$(vx_test_arch)
-VX_TARGETS=vxfpdi14 vx_build i686 >/dev/null
 if [ "$arch" != i686 ]; then
     echo "run_sample.sh: this kernel cannot run 32-bit programs; running the 64-bit build of the PDI."
 fi

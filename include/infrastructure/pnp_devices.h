@@ -31,7 +31,9 @@ struct CDeviceFunctions
     decltype(&::Process32First) pfnProcess32First;
     decltype(&::Process32Next) pfnProcess32Next;
 
-    decltype(&::UpdateDriverForPlugAndPlayDevicesA) pfnUpdateDriverForPlugAndPlayDevicesA;
+    // Spelled out: the headers declare it only for Windows 2000 and later targets.
+    BOOL(WINAPI* pfnUpdateDriverForPlugAndPlayDevicesA)(HWND hwndParent, LPCSTR pszHardwareId, LPCSTR pszFullInfPath,
+                                                         DWORD dwInstallFlags, PBOOL pfRebootRequired);
 
     decltype(&::SetupDiGetDeviceInstallParamsA) pfnSetupDiGetDeviceInstallParamsA;
     decltype(&::SetupDiGetDeviceRegistryPropertyA) pfnSetupDiGetDeviceRegistryPropertyA;

@@ -1,0 +1,43 @@
+# The shipped binaries and their installation, in a product tree (no tests).
+
+if(MINGW)
+  # Marked for Windows 4.0 (95 and NT 4.0), the oldest releases that must load them.
+  add_link_options(-Wl,--major-subsystem-version,4,--minor-subsystem-version,0,--major-os-version,4,--minor-os-version,0)
+endif()
+
+add_executable(vxfpdi14 WIN32 pdi/pdi_main.cpp pdi/pdi.rc)
+target_compile_options(vxfpdi14 PRIVATE ${VX_WARNINGS})
+# The PDI exports the whole library to the programs that load it, including the parts it
+# never calls itself: a plain static link would leave those objects out.
+target_link_libraries(vxfpdi14 PRIVATE pdi_core vxinfra)
+set_property(TARGET vxfpdi14 PROPERTY LINK_LIBRARY_OVERRIDE_vxinfra WHOLE_ARCHIVE)
+
+# The same library as a DLL. A program that loads the PDI gets its code but not its start-up,
+# so the process-wide objects (trace log, factory, shared security, spooler mutex, vocabulary)
+# would stay unconstructed; the DLL's runtime constructs them at load and destroys them at
+# unload. Named like the PDI: the library's name and the product's version number.
+add_library(vxinfra_dll SHARED infrastructure/vxinfra14.rc)
+set_target_properties(vxinfra_dll PROPERTIES OUTPUT_NAME vxinfra14 PREFIX "" EXPORT_NAME vxinfra
+  LINKER_LANGUAGE CXX)
+target_link_libraries(vxinfra_dll PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,vxinfra>")
+# Consumers compile the headers' import side: no VXINFRA_BUILDING for them.
+target_include_directories(vxinfra_dll INTERFACE $<INSTALL_INTERFACE:include>)
+
+# cmake --install: the PDI, the DLL with its import library, the public headers and a package
+# configuration, so that another program's CMakeLists says
+#     find_package(vxinfra CONFIG REQUIRED)
+#     target_link_libraries(app PRIVATE vxinfra::vxinfra)
+include(CMakePackageConfigHelpers)
+set(VX_PACKAGE_DIR lib/cmake/vxinfra)
+install(TARGETS vxfpdi14 vxinfra_dll EXPORT vxinfraTargets
+  RUNTIME DESTINATION bin
+  LIBRARY DESTINATION lib
+  ARCHIVE DESTINATION lib)
+install(DIRECTORY include/ DESTINATION include FILES_MATCHING PATTERN "*.h")
+install(EXPORT vxinfraTargets NAMESPACE vxinfra:: DESTINATION ${VX_PACKAGE_DIR})
+configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/vxinfraConfig.cmake.in ${CMAKE_BINARY_DIR}/vxinfraConfig.cmake
+  INSTALL_DESTINATION ${VX_PACKAGE_DIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/vxinfraConfigVersion.cmake
+  VERSION 14.0.0.0 COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/vxinfraConfig.cmake ${CMAKE_BINARY_DIR}/vxinfraConfigVersion.cmake
+  DESTINATION ${VX_PACKAGE_DIR})
