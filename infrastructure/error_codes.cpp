@@ -1,5 +1,9 @@
 #include "infrastructure/error_codes.h"
 
+#include <memory>
+#include <new>
+#include <vector>
+
 const char* const g_aszErrorNames[ERR_NAME_COUNT] = {
     "ERR_NOERROR",          "ERR_UNKNOWN",         "ERR_MEMORY",
     "ERR_BADPARAMETER",     "ERR_INVALIDPOINTER",  "ERR_PRINTERNOTSUPPORTED",
@@ -54,6 +58,66 @@ bool IsRightToLeftPrimary(LANGID wLangId)
     return PRIMARYLANGID(wLangId) == LANG_ARABIC || PRIMARYLANGID(wLangId) == LANG_HEBREW;
 }
 
+// Each thread's text of GetErrorString, made on its first call and kept until the process
+// ends. A TLS slot rather than thread_local: libstdc++'s thread_local with a destructor
+// imports a function that Windows before XP lacks.
+class CThreadTexts
+{
+public:
+    CThreadTexts() : m_dwSlot(TlsAlloc()) { InitializeCriticalSection(&m_lock); }
+    ~CThreadTexts()
+    {
+        for (CVxCiString* psText : m_texts) delete psText;
+        if (m_dwSlot != TLS_OUT_OF_INDEXES) TlsFree(m_dwSlot);
+        DeleteCriticalSection(&m_lock);
+    }
+
+    // This thread's text, or NULL without a slot or memory. Keeps the thread's last error.
+    CVxCiString* Get()
+    {
+        if (m_dwSlot == TLS_OUT_OF_INDEXES) return NULL;
+        const DWORD dwError = GetLastError();
+        CVxCiString* psText = static_cast<CVxCiString*>(TlsGetValue(m_dwSlot));
+        if (!psText) psText = Make();
+        SetLastError(dwError);
+        return psText;
+    }
+
+private:
+    CThreadTexts(const CThreadTexts&) = delete;
+    CThreadTexts& operator=(const CThreadTexts&) = delete;
+
+    CVxCiString* Make()
+    {
+        std::unique_ptr<CVxCiString> text(new (std::nothrow) CVxCiString);
+        if (!text) return NULL;
+        EnterCriticalSection(&m_lock);
+        bool fKept = false;
+        try
+        {
+            m_texts.push_back(text.get());
+            fKept = true;
+        }
+        catch (...)
+        {
+        }
+        LeaveCriticalSection(&m_lock);
+        if (!fKept || !TlsSetValue(m_dwSlot, text.get())) return NULL;
+        return text.release();
+    }
+
+    DWORD m_dwSlot;
+    CRITICAL_SECTION m_lock;
+    std::vector<CVxCiString*> m_texts;
+};
+
+CVxCiString* ThreadText()
+{
+    // Made on first use: a process-wide object's constructor may already ask for a text.
+    static CThreadTexts s_texts;
+    return s_texts.Get();
+}
+
 }  // namespace
 
 const char* GetErrorString(LONG lCode)
@@ -63,20 +127,26 @@ const char* GetErrorString(LONG lCode)
 
     // One text per thread, so that a thread's text cannot change under it while another
     // thread asks for a code of its own.
-    static thread_local CVxCiString s_sText;
+    CVxCiString* psText = ThreadText();
+    if (!psText)
+    {
+        SetLastError(static_cast<DWORD>(lCode));
+        return "";  // no memory for this thread's text: no text rather than a shared one
+    }
+    CVxCiString& sText = *psText;
     SetLastError(static_cast<DWORD>(lCode));
     try
     {
-        s_sText.clear();
-        s_sText.reserve(MAX_PATH);
-        GetLastErrorMsg(s_sText);
+        sText.clear();
+        sText.reserve(MAX_PATH);
+        GetLastErrorMsg(sText);
     }
     catch (...)
     {
-        s_sText.clear();  // out of memory: no text rather than an exception across the export
+        sText.clear();  // out of memory: no text rather than an exception across the export
     }
     SetLastError(static_cast<DWORD>(lCode));
-    return s_sText.c_str();
+    return sText.c_str();
 }
 
 LONG GetLastErrorMsg(CVxCiString& sText)

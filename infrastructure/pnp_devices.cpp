@@ -704,7 +704,14 @@ long CDeviceObject::InitFromDriveLetterNT(char chDriveLetter)
 {
     const char szDrive[3] = {chDriveLetter, ':', '\0'};
     char szPath[MAX_PATH] = {0};
-    if (!QueryDosDeviceA(szDrive, szPath, MAX_PATH)) return LastErrorOr(ERROR_GEN_FAILURE);
+    // Windows 95 lacks QueryDosDeviceA, and only this NT path asks for it: bound by name so
+    // that the library still loads there.
+    typedef DWORD(WINAPI * QueryDosDeviceFn)(LPCSTR, LPSTR, DWORD);
+    const HMODULE hKernel32 = GetModuleHandleA("kernel32.dll");
+    const QueryDosDeviceFn pfnQueryDosDevice =
+        hKernel32 ? reinterpret_cast<QueryDosDeviceFn>(GetProcAddress(hKernel32, "QueryDosDeviceA")) : NULL;
+    if (!pfnQueryDosDevice) return ERROR_PROC_NOT_FOUND;
+    if (!pfnQueryDosDevice(szDrive, szPath, MAX_PATH)) return LastErrorOr(ERROR_GEN_FAILURE);
     szPath[MAX_PATH - 1] = '\0';
     std::shared_ptr<CDevInfoSet> pSet = std::make_shared<CDevInfoSet>();
     CDeviceObject found;

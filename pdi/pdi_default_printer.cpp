@@ -94,11 +94,37 @@ bool FormatQuestion(const CVxCiString& sTemplate, const char* pszName, CLocalTex
     return false;
 }
 
-bool IsAlreadyDefault(const char* pszName)
+// The spooler's default-printer calls came with Windows 2000. They are bound by name so that
+// the program still loads on the releases before it, which never make the offer.
+struct CDefaultPrinterCalls
+{
+    BOOL(WINAPI* pfnGet)(LPSTR pszBuffer, LPDWORD pcchBuffer);
+    BOOL(WINAPI* pfnSet)(LPCSTR pszPrinter);
+};
+
+bool BindDefaultPrinterCalls(CDefaultPrinterCalls& calls)
+{
+    // The program imports other spooler functions, so the library is loaded already.
+    const HMODULE hSpooler = GetModuleHandleA("winspool.drv");
+    calls.pfnGet = NULL;
+    calls.pfnSet = NULL;
+    if (hSpooler)
+    {
+        calls.pfnGet = reinterpret_cast<BOOL(WINAPI*)(LPSTR, LPDWORD)>(
+            reinterpret_cast<void*>(GetProcAddress(hSpooler, "GetDefaultPrinterA")));
+        calls.pfnSet = reinterpret_cast<BOOL(WINAPI*)(LPCSTR)>(
+            reinterpret_cast<void*>(GetProcAddress(hSpooler, "SetDefaultPrinterA")));
+    }
+    if (calls.pfnGet && calls.pfnSet) return true;
+    g_TraceLog.TraceFailure("Binding GetDefaultPrinterA and SetDefaultPrinterA failed\n");
+    return false;
+}
+
+bool IsAlreadyDefault(const CDefaultPrinterCalls& calls, const char* pszName)
 {
     char szDefault[kDefaultNameLength + 1] = "";
     DWORD cchDefault = sizeof(szDefault);
-    return GetDefaultPrinterA(szDefault, &cchDefault) && lstrcmpiA(szDefault, pszName) == 0;
+    return calls.pfnGet(szDefault, &cchDefault) && lstrcmpiA(szDefault, pszName) == 0;
 }
 
 }  // namespace
@@ -157,7 +183,9 @@ void DefaultPrinter(const CVxCiString& sFriendlyName)
         char szName[kMaxDefaultPrinterName];
         std::memcpy(szName, sFriendlyName.c_str(), sFriendlyName.size() + 1);
 
-        if (IsAlreadyDefault(szName))
+        CDefaultPrinterCalls calls;
+        if (!BindDefaultPrinterCalls(calls)) return;
+        if (IsAlreadyDefault(calls, szName))
         {
             g_TraceLog.TraceAuto("Installing printer is already the default printer\n");
             return;
@@ -170,7 +198,7 @@ void DefaultPrinter(const CVxCiString& sFriendlyName)
         if (!LoadOfferString(IDS_SET_DEFAULT_PRINTER, sCaption)) return;
 
         if (ShowMessageBox(NULL, question.Get(), sCaption.c_str(), kQuestionStyle, 0) != IDYES) return;
-        if (!SetDefaultPrinterA(szName))
+        if (!calls.pfnSet(szName))
         {
             g_InstallLog.LogError(0, InstallLogSourcePath("..\\pdi\\pdi_install.cpp").c_str(), __LINE__,
                                   "Failed to set default printer\n");
