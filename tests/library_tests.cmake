@@ -49,3 +49,8 @@ set_tests_properties(consumer_example PROPERTIES
   PASS_REGULAR_EXPRESSION "Quorvane Model 1234 Series: driver \"Quorvane Model 1234 Series\", USB id USB.VID_2F1C&PID_1234")
 add_test(NAME readme_example COMMAND ${CMAKE_COMMAND} -DREADME=${CMAKE_SOURCE_DIR}/README.md
          -DEXAMPLE=${CMAKE_CURRENT_SOURCE_DIR}/consumer/example.cpp -P ${CMAKE_CURRENT_SOURCE_DIR}/consumer/readme_example.cmake)
+
+# The 32-bit shipped binaries load on every target release: their import tables and headers,
+# read from the files against tests/imports/shipped_imports.txt.
+add_dependencies(test_imports ${VX_SHIPPED_I686_TARGET})
+vx_wine_test(NAME imports EXE test_imports ENV "VX_SHIPPED_I686_DIR=${VX_SHIPPED_I686_DIR}")

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/pe_image.h"
 #include "support/test_support.h"
 
 namespace
@@ -396,27 +397,20 @@ const ExpectedExport kExpectedExports[] = {
     {"ForAllDevices", "_Z13ForAllDevicesPFjR13CDeviceObjectPvS1_S1_ES1_S1_S1_mRK5_GUID"},
 };
 
-// ---------------------------------------------------------------------------------------------
-// The export directory of a PE file image held in memory. Every offset and count is checked
-// against the image, so a damaged file gives an error text, never a read outside it.
-// ---------------------------------------------------------------------------------------------
+// The export directory of a PE file image held in memory.
 class PeExports
 {
 public:
     bool Parse(const std::string& sImage, std::string* psError)
     {
-        m_sImage = sImage;
-        m_names.clear();
-        m_sections.clear();
-        m_wMachine = 0;
         std::string sError;
-        const bool fOk = ParseHeaders(&sError) && ParseExportDirectory(&sError);
+        const bool fOk = m_image.Parse(sImage, &sError) && m_image.ReadExports(&m_names, &sError);
         if (psError) *psError = sError;
         if (!fOk) m_names.clear();
         return fOk;
     }
 
-    WORD Machine() const { return m_wMachine; }
+    WORD Machine() const { return m_image.Machine(); }
     // Name -> function address (RVA), in the table's order.
     const std::vector<std::pair<std::string, DWORD> >& Names() const { return m_names; }
     bool Has(const std::string& sName) const
@@ -429,128 +423,7 @@ public:
     }
 
 private:
-    template <typename T>
-    bool ReadAt(uint64_t qwOffset, T* pValue) const
-    {
-        if (qwOffset > m_sImage.size() || m_sImage.size() - qwOffset < sizeof(T)) return false;
-        std::memcpy(pValue, m_sImage.data() + qwOffset, sizeof(T));
-        return true;
-    }
-
-    bool RvaToOffset(DWORD dwRva, uint64_t* pqwOffset) const
-    {
-        for (const IMAGE_SECTION_HEADER& section : m_sections)
-        {
-            const DWORD dwSpan = (std::max)(section.Misc.VirtualSize, section.SizeOfRawData);
-            if (dwRva >= section.VirtualAddress && dwRva - section.VirtualAddress < dwSpan)
-            {
-                const DWORD dwDelta = dwRva - section.VirtualAddress;
-                if (dwDelta >= section.SizeOfRawData) return false;  // not backed by the file
-                *pqwOffset = static_cast<uint64_t>(section.PointerToRawData) + dwDelta;
-                return *pqwOffset < m_sImage.size();
-            }
-        }
-        return false;
-    }
-
-    bool ReadName(DWORD dwRva, std::string* psName) const
-    {
-        uint64_t qwOffset = 0;
-        if (!RvaToOffset(dwRva, &qwOffset)) return false;
-        const char* p = m_sImage.data() + qwOffset;
-        const size_t cchMax = (std::min)(static_cast<size_t>(m_sImage.size() - qwOffset), static_cast<size_t>(4096));
-        const void* pEnd = std::memchr(p, '\0', cchMax);
-        if (!pEnd) return false;
-        psName->assign(p, static_cast<const char*>(pEnd) - p);
-        return true;
-    }
-
-    bool ParseHeaders(std::string* psError)
-    {
-        IMAGE_DOS_HEADER dos;
-        if (!ReadAt(0, &dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return Fail(psError, "no MZ header");
-        const uint64_t qwNt = static_cast<uint64_t>(static_cast<DWORD>(dos.e_lfanew));
-        DWORD dwSignature = 0;
-        IMAGE_FILE_HEADER file;
-        if (!ReadAt(qwNt, &dwSignature) || dwSignature != IMAGE_NT_SIGNATURE) return Fail(psError, "no PE signature");
-        if (!ReadAt(qwNt + sizeof(DWORD), &file)) return Fail(psError, "file header cut off");
-        m_wMachine = file.Machine;
-
-        const uint64_t qwOptional = qwNt + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
-        WORD wMagic = 0;
-        if (!ReadAt(qwOptional, &wMagic)) return Fail(psError, "optional header cut off");
-        IMAGE_DATA_DIRECTORY directory;
-        DWORD cDirectories = 0;
-        if (wMagic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
-        {
-            IMAGE_OPTIONAL_HEADER32 optional;
-            if (file.SizeOfOptionalHeader < sizeof(optional) || !ReadAt(qwOptional, &optional))
-                return Fail(psError, "PE32 optional header cut off");
-            cDirectories = optional.NumberOfRvaAndSizes;
-            directory = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-        }
-        else if (wMagic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
-        {
-            IMAGE_OPTIONAL_HEADER64 optional;
-            if (file.SizeOfOptionalHeader < sizeof(optional) || !ReadAt(qwOptional, &optional))
-                return Fail(psError, "PE32+ optional header cut off");
-            cDirectories = optional.NumberOfRvaAndSizes;
-            directory = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-        }
-        else
-        {
-            return Fail(psError, "unknown optional header magic");
-        }
-        if (cDirectories <= IMAGE_DIRECTORY_ENTRY_EXPORT || directory.VirtualAddress == 0)
-            return Fail(psError, "no export directory");
-        m_exportDirectory = directory;
-
-        const uint64_t qwSections = qwOptional + file.SizeOfOptionalHeader;
-        for (WORD i = 0; i < file.NumberOfSections; ++i)
-        {
-            IMAGE_SECTION_HEADER section;
-            if (!ReadAt(qwSections + i * sizeof(section), &section)) return Fail(psError, "section table cut off");
-            m_sections.push_back(section);
-        }
-        return true;
-    }
-
-    bool ParseExportDirectory(std::string* psError)
-    {
-        uint64_t qwDirectory = 0;
-        IMAGE_EXPORT_DIRECTORY exports;
-        if (!RvaToOffset(m_exportDirectory.VirtualAddress, &qwDirectory) || !ReadAt(qwDirectory, &exports))
-            return Fail(psError, "export directory outside the file");
-        uint64_t qwNames = 0, qwOrdinals = 0, qwFunctions = 0;
-        if (exports.NumberOfNames > 0 &&
-            (!RvaToOffset(exports.AddressOfNames, &qwNames) || !RvaToOffset(exports.AddressOfNameOrdinals, &qwOrdinals) ||
-             !RvaToOffset(exports.AddressOfFunctions, &qwFunctions)))
-            return Fail(psError, "export tables outside the file");
-        for (DWORD i = 0; i < exports.NumberOfNames; ++i)
-        {
-            DWORD dwNameRva = 0, dwFunctionRva = 0;
-            WORD wOrdinal = 0;
-            if (!ReadAt(qwNames + 4ull * i, &dwNameRva) || !ReadAt(qwOrdinals + 2ull * i, &wOrdinal))
-                return Fail(psError, "name table cut off");
-            if (wOrdinal >= exports.NumberOfFunctions || !ReadAt(qwFunctions + 4ull * wOrdinal, &dwFunctionRva))
-                return Fail(psError, "name refers to no function");
-            std::string sName;
-            if (!ReadName(dwNameRva, &sName)) return Fail(psError, "name outside the file");
-            m_names.push_back(std::make_pair(sName, dwFunctionRva));
-        }
-        return true;
-    }
-
-    static bool Fail(std::string* psError, const char* pszWhy)
-    {
-        *psError = pszWhy;
-        return false;
-    }
-
-    std::string m_sImage;
-    WORD m_wMachine = 0;
-    IMAGE_DATA_DIRECTORY m_exportDirectory = {};
-    std::vector<IMAGE_SECTION_HEADER> m_sections;
+    vxtest::PeImage m_image;
     std::vector<std::pair<std::string, DWORD> > m_names;
 };
 
