@@ -804,7 +804,7 @@ void RunSideBySide(unsigned nJobs, unsigned nSlots, DWORD dwDeadlineMs, TStart s
             if (jobOf[iSlot] >= 0) continue;
             if (!start(iNext, iSlot, children[iSlot]))
             {
-                ADD_FAILURE() << "job " << iNext << " did not start";
+                ADD_FAILURE() << "job " << iNext << " did not start: error " << children[iSlot].StartError();
                 ++iNext;
                 continue;
             }

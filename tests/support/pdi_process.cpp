@@ -36,6 +36,29 @@ unsigned CountFromEnvironment(const char* pszVariable, unsigned nDefault)
     return sValue.empty() ? nDefault : static_cast<unsigned>(std::strtoul(sValue.c_str(), NULL, 0));
 }
 
+namespace
+{
+
+const unsigned kStartTries = 4;
+
+bool IsTransientStartError(DWORD dwError)
+{
+    switch (dwError)
+    {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY:
+        return false;
+    default:
+        return true;
+    }
+}
+
+}  // namespace
+
 ChildProcess::~ChildProcess()
 {
     if (Running()) Kill();
@@ -52,9 +75,22 @@ bool ChildProcess::Start(const std::string& sCommandLine, const std::map<std::st
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(NULL, commandLine.data(), NULL, NULL, FALSE, fSuspended ? CREATE_SUSPENDED : 0, block.data(),
-                        sDirectory.empty() ? NULL : sDirectory.c_str(), &si, &pi))
-        return false;
+    // Under load, Wine now and then fails to bring a new process up (the child's address space
+    // cannot be laid out, and CreateProcessA fails); that is the machine, not the program, so
+    // such a start is tried again. A file that is missing or is no program fails at once.
+    for (unsigned nTry = 1;; ++nTry)
+    {
+        if (CreateProcessA(NULL, commandLine.data(), NULL, NULL, FALSE, fSuspended ? CREATE_SUSPENDED : 0,
+                           block.data(), sDirectory.empty() ? NULL : sDirectory.c_str(), &si, &pi))
+            break;
+        m_dwStartError = GetLastError();
+        if (nTry == kStartTries || !IsTransientStartError(m_dwStartError)) return false;
+        std::printf("start failed with error %lu, try %u of %u: %s\n", static_cast<unsigned long>(m_dwStartError),
+                    nTry, kStartTries, sCommandLine.substr(0, 200).c_str());
+        std::fflush(stdout);
+        Sleep(500 * nTry);
+    }
+    m_dwStartError = 0;
     m_hThread = pi.hThread;
     if (!fSuspended) Resume();
     m_hProcess = pi.hProcess;

@@ -36,9 +36,11 @@ unsigned CountFromEnvironment(const char* pszVariable, unsigned nDefault);
 class ChildProcess
 {
 public:
-    ChildProcess() : m_hProcess(NULL), m_hThread(NULL), m_dwId(0), m_dwExitCode(STILL_ACTIVE) {}
+    ChildProcess() : m_hProcess(NULL), m_hThread(NULL), m_dwId(0), m_dwExitCode(STILL_ACTIVE), m_dwStartError(0) {}
     ~ChildProcess();  // a process still running is ended
-    // A suspended start lets several runs begin at the same moment (Resume).
+    // A suspended start lets several runs begin at the same moment (Resume). A start that the
+    // system refuses for a passing reason is tried again a few times; StartError() gives the
+    // system's error code of the last refusal.
     bool Start(const std::string& sCommandLine, const std::map<std::string, std::string>& environment,
                const std::string& sDirectory = std::string(), bool fSuspended = false);
     void Resume();
@@ -52,6 +54,7 @@ public:
     HANDLE Handle() const { return m_hProcess; }
     DWORD Id() const { return m_dwId; }
     DWORD ExitCode() const { return m_dwExitCode; }
+    DWORD StartError() const { return m_dwStartError; }
     void Close();
 
 private:
@@ -61,6 +64,7 @@ private:
     HANDLE m_hThread;
     DWORD m_dwId;
     DWORD m_dwExitCode;
+    DWORD m_dwStartError;
 };
 
 enum RunVerdict
