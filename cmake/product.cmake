@@ -33,6 +33,10 @@ install(TARGETS vxfpdi14 vxinfra_dll EXPORT vxinfraTargets
   RUNTIME DESTINATION bin
   LIBRARY DESTINATION lib
   ARCHIVE DESTINATION lib)
+foreach(tool IN LISTS VX_SHIPPED_TOOLS)
+  add_subdirectory(tools/${tool})
+  install(TARGETS ${tool} RUNTIME DESTINATION bin)
+endforeach()
 install(DIRECTORY include/ DESTINATION include FILES_MATCHING PATTERN "*.h")
 install(EXPORT vxinfraTargets NAMESPACE vxinfra:: DESTINATION ${VX_PACKAGE_DIR})
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/vxinfraConfig.cmake.in ${CMAKE_BINARY_DIR}/vxinfraConfig.cmake

@@ -7,6 +7,10 @@
 include(ExternalProject)
 
 function(vx_product_tree name arch dir)
+  set(tools)
+  foreach(tool IN LISTS VX_SHIPPED_TOOLS)
+    list(APPEND tools ${dir}/tools/${tool}/${tool}.exe)
+  endforeach()
   ExternalProject_Add(${name}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
     BINARY_DIR ${dir}
@@ -14,7 +18,7 @@ function(vx_product_tree name arch dir)
                -DVX_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
-    BUILD_BYPRODUCTS ${dir}/vxfpdi14.exe ${dir}/vxinfra14.dll ${dir}/libvxinfra14.dll.a)
+    BUILD_BYPRODUCTS ${dir}/vxfpdi14.exe ${dir}/vxinfra14.dll ${dir}/libvxinfra14.dll.a ${tools})
 endfunction()
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -41,6 +45,11 @@ add_library(vxinfra_dll SHARED IMPORTED GLOBAL)
 set_target_properties(vxinfra_dll PROPERTIES IMPORTED_LOCATION ${VX_SHIPPED_DIR}/vxinfra14.dll
   IMPORTED_IMPLIB ${VX_SHIPPED_DIR}/libvxinfra14.dll.a)
 add_dependencies(vxinfra_dll vx_shipped)
+foreach(tool IN LISTS VX_SHIPPED_TOOLS)
+  add_executable(${tool} IMPORTED GLOBAL)
+  set_target_properties(${tool} PROPERTIES IMPORTED_LOCATION ${VX_SHIPPED_DIR}/tools/${tool}/${tool}.exe)
+  add_dependencies(${tool} vx_shipped)
+endforeach()
 
 # cmake --install of a test tree installs its product tree.
 install(CODE "

@@ -53,4 +53,6 @@ add_test(NAME readme_example COMMAND ${CMAKE_COMMAND} -DREADME=${CMAKE_SOURCE_DI
 # The 32-bit shipped binaries load on every target release: their import tables and headers,
 # read from the files against tests/imports/shipped_imports.txt.
 add_dependencies(test_imports ${VX_SHIPPED_I686_TARGET})
-vx_wine_test(NAME imports EXE test_imports ENV "VX_SHIPPED_I686_DIR=${VX_SHIPPED_I686_DIR}")
+string(REPLACE ";" "," VX_SHIPPED_TOOL_NAMES "${VX_SHIPPED_TOOLS}")
+vx_wine_test(NAME imports EXE test_imports
+             ENV "VX_SHIPPED_I686_DIR=${VX_SHIPPED_I686_DIR}" "VX_SHIPPED_TOOLS=${VX_SHIPPED_TOOL_NAMES}")
