@@ -94,18 +94,10 @@ bool FormatQuestion(const CVxCiString& sTemplate, const char* pszName, CLocalTex
     return false;
 }
 
-// The spooler's default-printer calls came with Windows 2000. They are bound by name so that
-// the program still loads on the releases before it, which never make the offer.
-struct CDefaultPrinterCalls
-{
-    BOOL(WINAPI* pfnGet)(LPSTR pszBuffer, LPDWORD pcchBuffer);
-    BOOL(WINAPI* pfnSet)(LPCSTR pszPrinter);
-};
+}  // namespace
 
-bool BindDefaultPrinterCalls(CDefaultPrinterCalls& calls)
+bool BindDefaultPrinterCalls(HMODULE hSpooler, CDefaultPrinterCalls& calls)
 {
-    // The program imports other spooler functions, so the library is loaded already.
-    const HMODULE hSpooler = GetModuleHandleA("winspool.drv");
     calls.pfnGet = NULL;
     calls.pfnSet = NULL;
     if (hSpooler)
@@ -116,9 +108,14 @@ bool BindDefaultPrinterCalls(CDefaultPrinterCalls& calls)
             reinterpret_cast<void*>(GetProcAddress(hSpooler, "SetDefaultPrinterA")));
     }
     if (calls.pfnGet && calls.pfnSet) return true;
+    calls.pfnGet = NULL;
+    calls.pfnSet = NULL;
     g_TraceLog.TraceFailure("Binding GetDefaultPrinterA and SetDefaultPrinterA failed\n");
     return false;
 }
+
+namespace
+{
 
 bool IsAlreadyDefault(const CDefaultPrinterCalls& calls, const char* pszName)
 {
@@ -183,8 +180,9 @@ void DefaultPrinter(const CVxCiString& sFriendlyName)
         char szName[kMaxDefaultPrinterName];
         std::memcpy(szName, sFriendlyName.c_str(), sFriendlyName.size() + 1);
 
+        // The program imports other spooler functions, so the library is loaded already.
         CDefaultPrinterCalls calls;
-        if (!BindDefaultPrinterCalls(calls)) return;
+        if (!BindDefaultPrinterCalls(GetModuleHandleA("winspool.drv"), calls)) return;
         if (IsAlreadyDefault(calls, szName))
         {
             g_TraceLog.TraceAuto("Installing printer is already the default printer\n");

@@ -2,7 +2,21 @@
 #ifndef PDI_PDI_DEFAULT_PRINTER_H
 #define PDI_PDI_DEFAULT_PRINTER_H
 
+#include <windows.h>
+
 #include "infrastructure/ci_string.h"
+
+// The spooler's default-printer calls came with Windows 2000. They are bound by name so that
+// the program still loads on the releases before it, which never make the offer.
+struct CDefaultPrinterCalls
+{
+    BOOL(WINAPI* pfnGet)(LPSTR pszBuffer, LPDWORD pcchBuffer);
+    BOOL(WINAPI* pfnSet)(LPCSTR pszPrinter);
+};
+
+// Binds both from the spooler's module. False, with both null and a trace line, when the
+// module is NULL or lacks either.
+bool BindDefaultPrinterCalls(HMODULE hSpooler, CDefaultPrinterCalls& calls);
 
 // Whether the printer's device model, read from the install medium two folders above the
 // program, sets "asktomakedefaultprinter" to 1 or Yes.

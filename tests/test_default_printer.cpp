@@ -301,3 +301,25 @@ TEST(DefaultPrinterJapanese, QuestionAndCaptionIntact)
         << (answerer.Texts().empty() ? "" : answerer.Texts()[0]);
     EXPECT_EQ(kZero, vxtest::DefaultPrinterName()) << "No changes nothing";
 }
+
+// The spooler's calls came with Windows 2000 and are bound by name: a spooler without them
+// leaves both unbound, so the offer is not made, and the program still loads there.
+TEST(DefaultPrinterBinding, BoundFromTheSpoolerOnlyWhenItHasBoth)
+{
+    const HMODULE hSpooler = LoadLibraryA("winspool.drv");
+    ASSERT_TRUE(hSpooler != NULL);
+    CDefaultPrinterCalls calls = {};
+    ASSERT_TRUE(BindDefaultPrinterCalls(hSpooler, calls));
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(hSpooler, "GetDefaultPrinterA")), reinterpret_cast<void*>(calls.pfnGet));
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(hSpooler, "SetDefaultPrinterA")), reinterpret_cast<void*>(calls.pfnSet));
+
+    const HMODULE kWithout[] = {GetModuleHandleA("kernel32.dll"), NULL};
+    for (size_t i = 0; i < sizeof(kWithout) / sizeof(kWithout[0]); ++i)
+    {
+        calls.pfnGet = reinterpret_cast<BOOL(WINAPI*)(LPSTR, LPDWORD)>(1);
+        calls.pfnSet = reinterpret_cast<BOOL(WINAPI*)(LPCSTR)>(1);
+        EXPECT_FALSE(BindDefaultPrinterCalls(kWithout[i], calls)) << i;
+        EXPECT_TRUE(calls.pfnGet == NULL && calls.pfnSet == NULL) << i;
+    }
+    FreeLibrary(hSpooler);
+}

@@ -98,7 +98,7 @@ vx_wine_test(NAME spooler_enum_win98 EXE test_spooler_enum RELEASE win98 SERIAL 
 # The default-printer offer: the test program carries the PDI's string table and runs copies
 # of itself from a scratch medium; the spooler's default printer is machine state.
 target_sources(test_default_printer PRIVATE ${CMAKE_SOURCE_DIR}/pdi/pdi.rc)
-vx_wine_test(NAME default_printer EXE test_default_printer SERIAL ARGS --gtest_filter=DefaultPrinterChild.*:DefaultPrinterEnglish.*)
+vx_wine_test(NAME default_printer EXE test_default_printer SERIAL ARGS --gtest_filter=DefaultPrinterChild.*:DefaultPrinterEnglish.*:DefaultPrinterBinding.*)
 vx_wine_test(NAME default_printer_es EXE test_default_printer LOCALE es_ES.UTF-8 SERIAL ARGS --gtest_filter=DefaultPrinterSpanish.*)
 vx_wine_test(NAME default_printer_ja EXE test_default_printer LOCALE ja_JP.UTF-8 SERIAL ARGS --gtest_filter=DefaultPrinterJapanese.*)
 vx_wine_test(NAME trace_log EXE test_trace_log)
