@@ -763,7 +763,6 @@ TEST(PrinterModel, DeviceInstanceIdLinksTheModelAndIsNull)
     TraceTail trace;
     EXPECT_EQ(NULL, pOther->GetDeviceInstanceID());
     EXPECT_EQ(NULL, pOther->GetDeviceInstanceID());
-    EXPECT_EQ(1u, pOther->DeviceModelInit());
     const std::string sText = trace.Text();
     const std::string sLookup = "Failed to find Vxt Other AB7";
     const size_t iFirst = sText.find(sLookup);
