@@ -127,12 +127,14 @@ CVxCiString InstallLogTempDirectory()
     return sDirectory;
 }
 
-int ChooseLogNumber(const CVxCiString& sDirectory, const CVxCiString& sBase, const CVxCiString& sExtension)
+int ChooseLogNumber(const CVxCiString& sDirectory, const CVxCiString& sBase, const CVxCiString& sExtension,
+                    const bool* pfSkip)
 {
     if (EndsInTwoDigits(sBase))
     {
         const int n = (sBase[sBase.size() - 2] - '0') * 10 + (sBase[sBase.size() - 1] - '0') + 1;
-        return n > 99 ? 0 : n;
+        const int nNext = n > 99 ? 0 : n;
+        return pfSkip && pfSkip[nNext] ? -1 : nNext;
     }
     if (sBase.empty()) return -1;
 
@@ -140,6 +142,7 @@ int ChooseLogNumber(const CVxCiString& sDirectory, const CVxCiString& sBase, con
     int nEarliest = -1;
     for (int n = 0; n < kLogNumbers; ++n)
     {
+        if (pfSkip && pfSkip[n]) continue;
         const CVxCiString sCandidate = NumberedPath(sDirectory, sBase, n, sExtension);
         HANDLE hFile = CreateFileA(sCandidate.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
         if (hFile == INVALID_HANDLE_VALUE)
@@ -234,8 +237,10 @@ bool CInstallLog::OpenFile()
     }
 
     const bool fAppend = (m_dwFlags & LOG_APPEND) != 0;
-    // Two runs that pick the same free number at once must not share one file: the number
-    // is claimed by creating the file, and a lost race moves on to the next choice.
+    // Two runs that pick the same number at once must not share one file: the number is
+    // claimed by creating the file (a free one) or by opening it for writing (the oldest of a
+    // hundred), and a lost race moves on to the next choice.
+    bool afLost[kLogNumbers] = {};
     for (int iAttempt = 0; iAttempt < kLogNumbers; ++iAttempt)
     {
         CVxCiString sPath = m_sPath;
@@ -246,8 +251,9 @@ bool CInstallLog::OpenFile()
             const CVxCiString sFileName = FileNamePart(m_sPath);
             const CVxCiString sExtension = ExtensionOf(sFileName);
             const CVxCiString sBase = sFileName.substr(0, sFileName.size() - sExtension.size());
-            const int n = ChooseLogNumber(sDirectory, sBase, sExtension);
+            const int n = ChooseLogNumber(sDirectory, sBase, sExtension, afLost);
             if (n < 0) return false;
+            afLost[n] = true;
             const CVxCiString sBareBase = EndsInTwoDigits(sBase) ? CVxCiString(sBase.substr(0, sBase.size() - 2)) : sBase;
             sPath = NumberedPath(sDirectory, sBareBase, n, sExtension);
             if (!fAppend && GetFileAttributesA(sPath.c_str()) == INVALID_FILE_ATTRIBUTES) dwDisposition = CREATE_NEW;
@@ -258,7 +264,9 @@ bool CInstallLog::OpenFile()
                                    FILE_ATTRIBUTE_NORMAL, NULL);
         if (hFile == INVALID_HANDLE_VALUE)
         {
-            if (dwDisposition == CREATE_NEW && GetLastError() == ERROR_FILE_EXISTS) continue;
+            // A numbered candidate that cannot be written (claimed by another run meanwhile,
+            // or read-only) is passed over for the next choice rather than losing the log.
+            if (m_dwFlags & LOG_NUMBERED) continue;
             return false;
         }
         const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(hFile), _O_TEXT | (fAppend ? _O_APPEND : 0));

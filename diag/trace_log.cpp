@@ -169,7 +169,7 @@ size_t FormatPrefix(char* pszPrefix, size_t cbPrefix, const char* pszTimeStamp, 
 }  // namespace trace_internal
 
 CTraceLog::CTraceLog(const char* pszName, DWORD dwMask)
-    : m_dwInitialised(0), m_dwMask(dwMask), m_hFile(NULL)
+    : m_dwInitialised(0), m_dwMask(dwMask), m_hFile(NULL), m_fNumberedName(false)
 {
     m_szMessage[0] = '\0';
     m_szPrefix[0] = '\0';
@@ -226,6 +226,7 @@ void CTraceLog::ResolvePath()
         if (GetFileAttributesA(sCandidate.c_str()) == INVALID_FILE_ATTRIBUTES)
         {
             m_sPath = sCandidate;
+            m_fNumberedName = true;
             return;
         }
     }
@@ -257,7 +258,8 @@ bool CTraceLog::EnsureFile()
 {
     if (m_hFile != NULL) return m_hFile != INVALID_HANDLE_VALUE;
     size_t iDigits = 0;
-    if (!IsNumberedTempName(m_sPath, &iDigits))
+    // A caller's own path is truncated as given, whatever it looks like.
+    if (!m_fNumberedName || !IsNumberedTempName(m_sPath, &iDigits))
     {
         m_hFile = CreateFileA(m_sPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                               FILE_FLAG_WRITE_THROUGH | FILE_ATTRIBUTE_ARCHIVE, NULL);

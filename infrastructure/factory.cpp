@@ -147,7 +147,8 @@ CFactory::CFactory(const CFactory& other) : m_dwFlags(other.m_dwFlags), m_Defaul
     {
         for (const CModelMap::value_type& entry : other.m_Models)
         {
-            m_Models[entry.first].reset(new CDeviceModel(*entry.second));
+            std::unique_ptr<CDeviceModel> pCopy(new CDeviceModel(*entry.second));
+            m_Models.emplace(entry.first, std::move(pCopy));
         }
         m_ModelList = other.m_ModelList;
         m_InfFileList = other.m_InfFileList;
@@ -317,16 +318,24 @@ UINT CFactory::LoadModelFile(const char* pszFile) const
 void CFactory::AddModel(std::unique_ptr<CDeviceModel> pModel) const
 {
     const CVxCiString sName = pModel->GetModelName();
-    std::unique_ptr<CDeviceModel>& pSlot = m_Models[sName];
-    if (!pSlot)
-    {
-        m_ModelList.push_back(sName);
-    }
-    else
+    const CModelMap::iterator it = m_Models.find(sName);
+    if (it != m_Models.end())
     {
         g_TraceLog.TraceFailure("WARNING: Found multiple instances of device model \"%s\"\n", sName.c_str());
+        it->second = std::move(pModel);
+        return;
     }
-    pSlot = std::move(pModel);
+    // Only a complete record goes into the map: lookups and DeleteModels dereference every slot.
+    m_ModelList.push_back(sName);
+    try
+    {
+        m_Models.emplace(sName, std::move(pModel));
+    }
+    catch (...)
+    {
+        m_ModelList.pop_back();
+        throw;
+    }
 }
 
 LONG CFactory::FillFileList(const char* pszFile, const char* pszSection, CVxCiStringList& list) const

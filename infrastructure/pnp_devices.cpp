@@ -752,12 +752,14 @@ long CDeviceObject::InitFromDriveLetter9x(char chDriveLetter)
 unsigned int ForAllDevices(PFN_DEVICE_CALLBACK pfnCallback, void* pUser1, void* pUser2, void* pUser3,
                            unsigned long ulFlags, const GUID& classGuid)
 {
+    bool fOpened = false;  // the result: 1 once a set was opened, whatever ends the walk
     try
     {
         // Shared, so a device a callback keeps a copy of still has its set: the set closes
         // with the last of them, at the latest on return.
         std::shared_ptr<CDevInfoSet> pSet = std::make_shared<CDevInfoSet>();
         if (pSet->Open(&classGuid, NULL, NULL, ulFlags) != 0) return 0;
+        fOpened = true;
         for (;;)
         {
             CDeviceObject device;
@@ -770,7 +772,7 @@ unsigned int ForAllDevices(PFN_DEVICE_CALLBACK pfnCallback, void* pUser1, void* 
     catch (...)
     {
         g_TraceLog.TraceFailure("ForAllDevices: the walk ended by an exception\n");
-        return 1;
+        return fOpened ? 1 : 0;
     }
 }
 

@@ -382,8 +382,13 @@ unsigned CPrinter::DeviceModelInit() const
     BOOL fFetched = FALSE;
     {
         CMutexLock lock(g_SpoolerMutex);
-        fFetched = CallSpooler(
-            [&]() { return GetPrinterDriverA(hPrinter, NULL, 3, record.data(), cbNeeded, &cbNeeded); });
+        DWORD cbReturned = 0;
+        fFetched = FetchWithRetry(
+            [&](BYTE* pBuffer, DWORD cbBuffer, DWORD* pcbNeeded) {
+                return GetPrinterDriverA(hPrinter, NULL, 3, pBuffer, cbBuffer, pcbNeeded);
+            },
+            record.data(), static_cast<DWORD>(record.size()), &cbReturned, Is9X() ? kSpoolerRetries9x : 0,
+            kSpoolerRetryWaitMs);
     }
     if (!fFetched) return 0;
 
@@ -517,13 +522,16 @@ unsigned CPrinter::SetPrinterInfo(void* pInfo, unsigned int uLevel)
     }
     HANDLE hPrinter = GetWindowsHandle(eAdmin);
     if (!hPrinter) return 0;
-    CMutexLock lock(g_SpoolerMutex);
-    if (!SetPrinterA(hPrinter, uLevel, static_cast<BYTE*>(pInfo), 0))
+    BOOL fSet = FALSE;
     {
-        if (GetLastError() == ERROR_ACCESS_DENIED) ShowNoRightsWarning();
-        return 0;
+        CMutexLock lock(g_SpoolerMutex);
+        fSet = SetPrinterA(hPrinter, uLevel, static_cast<BYTE*>(pInfo), 0);
     }
-    return 1;
+    if (fSet) return 1;
+    // The warning waits for a person: every process's spooler calls would wait with it if the
+    // spooler mutex were still held.
+    if (GetLastError() == ERROR_ACCESS_DENIED) ShowNoRightsWarning();
+    return 0;
 }
 
 bool CPrinter::ReadKeyValue(const char* pszValue, DWORD* pdwValue) const
@@ -720,7 +728,13 @@ VX_MODEL_FLAG(HasVIP)
 
 unsigned CPrinter::HasOldDriver() const { return DeviceModelInit() ? m_dwOldDriver : 0; }
 
-const char* CPrinter::GetDeviceInstanceID() const { return NULL; }
+// No instance id is known here, but like every device model question it links the model
+// first, so a caller sees the same traces and cached handle as with the others.
+const char* CPrinter::GetDeviceInstanceID() const
+{
+    DeviceModelInit();
+    return NULL;
+}
 
 void CPrinter::Dump() const
 {

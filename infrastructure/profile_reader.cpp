@@ -338,17 +338,15 @@ void ParseStream(FILE* pFile, CSectionMap& sections)
 
 // Steps of the load after the handle is known: the CD-ROM and Windows-directory shortcuts and
 // the freshness check. Returns whether to parse; *pfResult is the load's result otherwise.
-// fKeptHandle: the handle was kept from an earlier check (never on Windows 9x, where each
-// check opens the file anew).
+// fKeptHandle: the handle was kept from an earlier check (on Windows 9x only for a file on a
+// CD-ROM drive; others are opened anew by each check).
 bool NeedsParse(CProfileCache& cache, CProfileEntry& entry, LPCSTR pFileName, bool fNewEntry, bool fKeptHandle,
                 BOOL* pfResult)
 {
     *pfResult = TRUE;
-    if (entry.uDriveType == DRIVE_CDROM)
-    {
-        if (!ProfileKeepsFilesOpen()) entry.hFile.Reset();
-        return false;
-    }
+    // A disc's files do not change: the handle stays even on Windows 9x, so later reads neither
+    // open the file again nor fail once the disc is gone.
+    if (entry.uDriveType == DRIVE_CDROM) return false;
     if (entry.uDriveType == 0)
     {
         char szRoot[4];

@@ -76,10 +76,44 @@ bool LoadOfferString(UINT uId, CVxCiString& sText)
     return false;
 }
 
+// FormatMessageA can name inserts %1 to %99.
+const size_t kMaxInserts = 99;
+
+// The template is written by hand on the medium. An insert whose format takes its width or
+// precision from the argument list ("%1!*s!") or reads it as anything but a string would take
+// the name's pointer for a number or walk past the list, so only "%n" and "%n!...s!" with
+// flags and fixed widths pass.
+bool IsSafeTemplate(const char* psz)
+{
+    for (const char* p = psz; *p; ++p)
+    {
+        if (*p != '%') continue;
+        if (p[1] == '\0') break;
+        ++p;
+        if (*p < '1' || *p > '9') continue;  // "%%", "%n", "%0" and the like take no argument
+        if (p[1] >= '0' && p[1] <= '9') ++p;
+        if (p[1] != '!') continue;
+        p += 2;
+        while (*p && *p != '!' && std::strchr("-+ #0123456789.", *p)) ++p;
+        if (*p != 's' || p[1] != '!') return false;
+        ++p;
+    }
+    return true;
+}
+
 bool FormatQuestion(const CVxCiString& sTemplate, const char* pszName, CLocalText& question)
 {
-    DWORD_PTR aArgs[1] = {reinterpret_cast<DWORD_PTR>(pszName)};
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+    // Every insert the template can name is the friendly name.
+    DWORD_PTR aArgs[kMaxInserts];
+    for (size_t i = 0; i < kMaxInserts; ++i) aArgs[i] = reinterpret_cast<DWORD_PTR>(pszName);
+    const bool fSafe = IsSafeTemplate(sTemplate.c_str());
+    if (!fSafe)
+    {
+        g_TraceLog.TraceFailure("Question template refused: an insert takes an argument other than the name\n");
+        SetLastError(ERROR_INVALID_PARAMETER);
+    }
+    if (fSafe &&
+        FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
                        sTemplate.c_str(), 0, 0, reinterpret_cast<LPSTR>(question.Address()), 0,
                        reinterpret_cast<va_list*>(aArgs)) != 0 &&
         question.Get())

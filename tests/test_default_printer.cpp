@@ -272,6 +272,53 @@ TEST(DefaultPrinterEnglish, NameTooLongForTheOfferIsNotOffered)
     vxtest::SpoolerPrinters::RemovePrinter(sLong);
 }
 
+// The medium's "<program>.exe.dat" overrides the question with a hand-written template. Inserts
+// other than %1 name the friendly name too; an insert that would take its width from the
+// argument list is refused, and nothing reads past the name.
+TEST(DefaultPrinterEnglish, HandWrittenTemplatesNeverReadPastTheName)
+{
+    if (!IsEnglishSystem()) GTEST_SKIP() << "English system only";
+    struct Case
+    {
+        const char* pszTemplate;
+        const char* pszQuestion;  // NULL: refused
+    };
+    const Case kCases[] = {
+        {"Set %2 as default?", "Set Office Printer as default?"},
+        {"Set %99 as default, %1?", "Set Office Printer as default, Office Printer?"},
+        {"Set %1!-16s!|", "Set Office Printer  |"},
+        {"Set %1!*s! as default?", NULL},
+        {"Set %99!*s! as default?", NULL},
+        {"Set %1!d! as default?", NULL},
+    };
+    const std::string sDataFile = OfferEnvironment::Program() + ".dat";
+    for (size_t i = 0; i < sizeof(kCases) / sizeof(kCases[0]); ++i)
+    {
+        const Case& c = kCases[i];
+        ASSERT_TRUE(vxtest::WriteFileBytes(sDataFile, std::string("[Strings]\r\n1=") + c.pszTemplate + "\r\n"));
+        ASSERT_TRUE(SetDefaultPrinterA(kZero));
+        vxtest::BoxAnswerer answerer(kCaptionEnglish, IDNO);
+        const OfferRun run = RunOffer(kOffice);
+        const bool fShown = c.pszQuestion ? answerer.Wait() : answerer.Stop();
+        DeleteFileA(sDataFile.c_str());
+        ASSERT_TRUE(run.fFinished) << "case " << i;
+        EXPECT_EQ(0u, run.dwExitCode) << "case " << i;
+        if (c.pszQuestion)
+        {
+            ASSERT_TRUE(fShown) << "case " << i << ": " << run.sTrace;
+            ASSERT_EQ(1u, answerer.Texts().size()) << "case " << i;
+            EXPECT_EQ(c.pszQuestion, answerer.Texts()[0]) << "case " << i;
+        }
+        else
+        {
+            EXPECT_FALSE(fShown) << "case " << i << ": " << (answerer.Texts().empty() ? "" : answerer.Texts()[0]);
+            EXPECT_TRUE(Has(run.sTrace, "Question template refused")) << "case " << i << ": " << run.sTrace;
+            EXPECT_TRUE(Has(run.sTrace, "Failed to get the IDS_ASK_TO_MAKE_DEFAULT_PRINTER string")) << "case " << i;
+        }
+        EXPECT_EQ(kZero, vxtest::DefaultPrinterName()) << "case " << i;
+    }
+}
+
 // A system whose default language is 0x0C0A: the question straight from the string table.
 TEST(DefaultPrinterSpanish, QuestionAndCaptionIntact)
 {

@@ -436,7 +436,6 @@ TEST(DeviceModel, CopiesCarryEveryMember)
         EXPECT_STREQ(source.GetUsbID(), m.GetUsbID()) << i;
         EXPECT_STREQ(source.GetParallelID(), m.GetParallelID()) << i;
         EXPECT_STREQ(source.GetHelpFileName(), m.GetHelpFileName()) << i;
-        EXPECT_NE(source.GetDriverName(), m.GetDriverName()) << i;  // own text, not shared
         EXPECT_EQ(source.HasPML(), m.HasPML()) << i;
         EXPECT_EQ(source.GetNumDevNodes(), m.GetNumDevNodes()) << i;
         EXPECT_EQ(source.GetCapabilities(), m.GetCapabilities()) << i;
@@ -444,6 +443,17 @@ TEST(DeviceModel, CopiesCarryEveryMember)
         EXPECT_EQ(source.GetLastIoRevision(), m.GetLastIoRevision()) << i;
         EXPECT_EQ(source.GetFirstIoRevision(), m.GetFirstIoRevision()) << i;
         EXPECT_EQ(1u, m.IsSupported()) << i;
+    }
+    // Own texts, not the source's: a changed source leaves the copies as they were.
+    const std::string sDriver = source.GetDriverName();
+    const std::string sUsbId = source.GetUsbID();
+    ModelFile other("[Other]\r\ndrivername=Someone Else\r\nusbid=usb\\other\r\n");
+    ASSERT_EQ(1u, source.Init("Other", other.Path()));
+    ASSERT_STREQ("Someone Else", source.GetDriverName());
+    for (size_t i = 0; i < 2; ++i)
+    {
+        EXPECT_EQ(sDriver, records[i]->GetDriverName()) << i;
+        EXPECT_EQ(sUsbId, records[i]->GetUsbID()) << i;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/factory.h"
 #include "infrastructure/os_version.h"
+#include "support/allocation_failure.h"
 #include "support/medium.h"
 #include "support/model_medium.h"
 #include "support/test_support.h"
@@ -368,6 +369,42 @@ TEST(Factory, CopyOwnsItsOwnRecords)
     EXPECT_EQ(2u, trace.Count("Deleting D1 for key One"));
     EXPECT_EQ(2u, trace.Count("Deleting D2 for key Two"));
     EXPECT_EQ(4u, trace.Count("Deleting"));
+}
+
+// An allocation that fails anywhere in a load or a copy leaves only complete records: every
+// lookup and the destructor walk all of them.
+TEST(Factory, OutOfMemoryLeavesOnlyCompleteRecords)
+{
+    DataDir data;
+    data.Write("m.dat", ModelFileText({{"One", "D1"}, {"Two", "D2"}, {"Three", "D3"}}, "m"));
+    const std::string sDataFile = data.WriteDataFile("m.dat");
+    const CFactory whole(sDataFile.c_str(), 1);
+    ASSERT_EQ(3u, whole.GetModelList().size());
+    bool fLoadFired = true;
+    bool fCopyFired = true;
+    LONG n = 1;
+    for (; (fLoadFired || fCopyFired) && n < 100000; ++n)
+    {
+        {
+            CFactory factory;
+            vxtest::ArmAllocationFailure(n);
+            factory.Init(sDataFile.c_str(), 1, NULL);
+            fLoadFired = vxtest::DisarmAllocationFailure();
+            for (const CVxCiString& sName : factory.GetModelList())
+                EXPECT_EQ(sName, factory.FactorADeviceModel(sName.c_str()).GetModelName()) << n;
+            factory.FactorADeviceModel("Nobody");  // walks every record
+        }
+        {
+            vxtest::ArmAllocationFailure(n);
+            const CFactory copy(whole);
+            fCopyFired = vxtest::DisarmAllocationFailure();
+            for (const CVxCiString& sName : copy.GetModelList())
+                EXPECT_EQ(sName, copy.FactorADeviceModel(sName.c_str()).GetModelName()) << n;
+            copy.FactorADeviceModel("Nobody");  // walks every record
+        }
+    }
+    EXPECT_FALSE(fLoadFired || fCopyFired) << "still failing after " << n << " allocations";
+    EXPECT_GT(n, 10);
 }
 
 TEST(Factory, SampleMediumLoads)

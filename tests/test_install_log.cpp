@@ -240,6 +240,46 @@ TEST_F(InstallLogTest, ALogAnotherRunStillWritesIsNotTaken)
     EXPECT_EQ("first run", Lines("vxvxdi00.log").back());
 }
 
+TEST_F(InstallLogTest, AChosenLogThatCannotBeWrittenGivesWayToTheNextOldest)
+{
+    // Case 0: another run holds the oldest log open for writing, as a running PDI does. Case 1:
+    // the choice takes number 37 but the writer cannot open it (a folder of that name here; a
+    // run that lost the race for the same file a moment earlier meets the same refusal).
+    for (int iCase = 0; iCase < 2; ++iCase)
+    {
+        const std::string sChosen = m_temp.File(NumberedName(37));
+        RemoveDirectoryA(sChosen.c_str());
+        for (int n = 0; n < 100; ++n)
+        {
+            const std::string sPath = m_temp.File(NumberedName(n));
+            ASSERT_TRUE(vxtest::WriteFileBytes(sPath, "old\n"));
+            SetAccessTime(sPath, 0x10000000u + (n == 37 ? 0 : n == 60 ? 1 : 1000u + n));
+        }
+        HANDLE hOther = INVALID_HANDLE_VALUE;
+        if (iCase == 0)
+        {
+            hOther = CreateFileA(sChosen.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+            ASSERT_NE(INVALID_HANDLE_VALUE, hOther);
+        }
+        else
+        {
+            ASSERT_TRUE(DeleteFileA(sChosen.c_str()));
+            ASSERT_TRUE(CreateDirectoryA(sChosen.c_str(), NULL));
+        }
+        CInstallLog log;
+        const bool fOpened = log.Open("vxvxdi.log", 0, LOG_NUMBERED);
+        const bool fLogged = log.LogMessage(0, "The PDI Succeeded");
+        if (hOther != INVALID_HANDLE_VALUE) CloseHandle(hOther);
+        ASSERT_TRUE(fOpened) << "case " << iCase;
+        EXPECT_TRUE(fLogged) << "case " << iCase;
+        EXPECT_EQ(CVxCiString(m_temp.File("vxvxdi60.log").c_str()), log.GetPath()) << "case " << iCase;
+        const std::vector<std::string> lines = Lines("vxvxdi60.log");
+        ASSERT_EQ(4u, lines.size()) << "case " << iCase;
+        EXPECT_EQ("The PDI Succeeded", lines[3]) << "case " << iCase;
+    }
+    RemoveDirectoryA(m_temp.File(NumberedName(37)).c_str());
+}
+
 TEST_F(InstallLogTest, NoTempOrTmpFallsBackToTempInTheWindowsDrive)
 {
     char szWindows[MAX_PATH] = "";

@@ -2,6 +2,8 @@
 // what this process cannot run on (64-bit Windows through WOW64, failed version queries).
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,7 +127,20 @@ TEST(OsVersionOnThisRelease, PredicatesAndFormatters)
 TEST(OsVersionOnThisRelease, RecordIsFilledOnceAndKept)
 {
     const OSVERSIONINFOEXA& tFirst = GetOSVersionRecord();
-    EXPECT_EQ(&tFirst, &GetOSVersionRecord());
+    OSVERSIONINFOEXA tBefore = tFirst;
+    // The other functions of the unit read the record, they do not fill it again.
+    GetOSVersion();
+    GetOSNumbers();
+    GetOSName();
+    EXPECT_EQ(0, std::memcmp(&tBefore, &GetOSVersionRecord(), sizeof(tBefore)));
+    // What the system answers, as it answers it.
+    OSVERSIONINFOEXA tSystem = {};
+    tSystem.dwOSVersionInfoSize = sizeof(tSystem);
+    ASSERT_TRUE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&tSystem)));
+    EXPECT_EQ(tSystem.dwMajorVersion, tFirst.dwMajorVersion);
+    EXPECT_EQ(tSystem.dwPlatformId, tFirst.dwPlatformId);
+    EXPECT_EQ(tSystem.dwBuildNumber, tFirst.dwBuildNumber);
+    EXPECT_STREQ(tSystem.szCSDVersion, tFirst.szCSDVersion);
     EXPECT_EQ(sizeof(OSVERSIONINFOEXA), tFirst.dwOSVersionInfoSize);  // Wine answers the extended query
     EXPECT_NE(0u, tFirst.dwMajorVersion);
     // The 5.2 workstation reads as 5.1 in the record itself, which other units look at.

@@ -1,6 +1,7 @@
 // The PDI run as a whole process: command-line checks, closing lines, exit code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
@@ -98,7 +99,13 @@ TEST(PdiEntry, SwitchesInAnyOrderAndCase)
     const std::string sArgs = "-PORT=LPT1: -Product=Model -PrinterDriver=Model 1234 Series";
     PdiRun run = RunPdiWith(sArgs);
     ASSERT_TRUE(run.result.fFinished);
-    for (const std::string& sCondition : ConditionsOf(run.lines)) EXPECT_NE("fInstall == false", sCondition);
+    ASSERT_GE(run.lines.size(), 6u) << "no install log";
+    EXPECT_EQ("Command Line = " + sArgs, run.lines[run.lines.size() - 2]);
+    // The entry found all three switches: it did not refuse the command line.
+    const std::vector<std::string> conditions = ConditionsOf(run.lines);
+    ASSERT_FALSE(conditions.empty());
+    EXPECT_EQ("sDriverName.empty()", conditions.front());
+    EXPECT_EQ(conditions.end(), std::find(conditions.begin(), conditions.end(), std::string("fInstall == false")));
 }
 
 TEST(PdiEntry, HostileCommandLinesEndNormally)

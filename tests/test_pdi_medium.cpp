@@ -185,11 +185,19 @@ TEST(PdiMedium, PatchesFromTheSystemListWhenNoLanguageListExists)
 TEST(PdiMedium, SpanishSystemUsesTheMapsLanguage)
 {
     if (GetSystemDefaultLangID() != 0x0C0A) GTEST_SKIP() << "needs a Spanish system";
-    vxtest::ScratchMedium medium(Autorun("", "[OSPatches.501.3.0xc0a]\r\n1=patches\\fix1.exe\r\n"), kModels);
+    // The medium's map names the system's 0x0C0A Spanish but gives Spanish the id 0x040A (its
+    // first entry): the patches are looked up under the map's id.
+    std::string sAutorun = Autorun("", "[OSPatches.501.3.0x40a]\r\n1=patches\\fix1.exe\r\n"
+                                       "[OSPatches.501.3.0xc0a]\r\n1=patches\\other.exe\r\n");
+    const std::string sSystemEntry = "0x0C0A=ESN";
+    sAutorun.replace(sAutorun.find(sSystemEntry), sSystemEntry.size(), "0x040A=ESN\r\n0x0C0A=ESN");
+    vxtest::ScratchMedium medium(sAutorun, kModels);
     ASSERT_TRUE(medium.AddRecorder("patches\\fix1.exe"));
+    ASSERT_TRUE(medium.AddRecorder("patches\\other.exe"));
     ExpectChildPasses(medium, "InMedium.InstallPatches",
-                      {{"VX_RECORD_FILE", medium.RecordFile()}, {"VX_EXPECT_QUALIFIER", ".501.3.0xc0a"}});
-    EXPECT_EQ(1u, medium.RecordedRuns().size());
+                      {{"VX_RECORD_FILE", medium.RecordFile()}, {"VX_EXPECT_QUALIFIER", ".501.3.0x40a"}});
+    ASSERT_EQ(1u, medium.RecordedRuns().size());
+    EXPECT_EQ(0u, medium.RecordedRuns()[0].find("ran fix1.exe | "));
 }
 
 TEST(PdiMedium, Windows98HasNoServicePackQualifier)

@@ -16,6 +16,7 @@
 
 #include "infrastructure/error_codes.h"
 #include "infrastructure/pnp_devices.h"
+#include "support/allocation_failure.h"
 #include "support/test_support.h"
 
 namespace
@@ -314,6 +315,22 @@ TEST_F(PnpWine, AClassWithoutPresentDevicesGivesNoCall)
     Visits visits;
     EXPECT_EQ(1u, ForAllDevices(Record, &visits, NULL, NULL, DIGCF_PRESENT, kPrinterClass));
     EXPECT_TRUE(visits.ids.empty());
+}
+
+// An allocation that fails before the set is open: nothing was walked, and the result says so.
+TEST_F(PnpWine, OutOfMemoryBeforeTheSetIsOpenGivesZero)
+{
+    Visits visits;
+    vxtest::ArmAllocationFailure(1);  // the set's own allocation, before anything is opened
+    const unsigned uBeforeOpen = ForAllDevices(Record, &visits, NULL, NULL, kAllPresent, kSystemClass);
+    const bool fFired = vxtest::DisarmAllocationFailure();
+    ASSERT_TRUE(fFired);
+    EXPECT_EQ(0u, uBeforeOpen);
+    EXPECT_TRUE(visits.ids.empty());
+
+    // Unarmed, the same walk opens its set.
+    EXPECT_EQ(1u, ForAllDevices(Record, &visits, NULL, NULL, kAllPresent, kSystemClass));
+    EXPECT_FALSE(visits.ids.empty());
 }
 
 TEST_F(PnpWine, SystemDevicePropertiesAndNoParents)

@@ -755,6 +755,21 @@ TEST(PrinterModel, UnknownDriverLinksTheDefaultModel)
     EXPECT_EQ(0u, pOther->HasPML());
 }
 
+// Like every device model question, GetDeviceInstanceID links the model first (once), though
+// its answer is always null.
+TEST(PrinterModel, DeviceInstanceIdLinksTheModelAndIsNull)
+{
+    std::unique_ptr<CPrinter> pOther(NewPrinter(kOtherPrinter));
+    TraceTail trace;
+    EXPECT_EQ(NULL, pOther->GetDeviceInstanceID());
+    EXPECT_EQ(NULL, pOther->GetDeviceInstanceID());
+    const std::string sText = trace.Text();
+    const std::string sLookup = "Failed to find Vxt Other AB7";
+    const size_t iFirst = sText.find(sLookup);
+    ASSERT_NE(std::string::npos, iFirst) << sText;
+    EXPECT_EQ(std::string::npos, sText.find(sLookup, iFirst + 1)) << "linked once: " << sText;
+}
+
 TEST(PrinterModel, OldDriverFromTheDriverFileNumber)
 {
     struct Case
@@ -853,4 +868,31 @@ TEST(SpoolerRetry, RetriesOnlyInvalidParameter)
             EXPECT_EQ(c.dwError, GetLastError()) << "case " << i;
         }
     }
+}
+
+// A failed try that reports a larger size must not make the next try claim a larger buffer
+// than the one it gets.
+TEST(SpoolerRetry, RetriedFetchClaimsOnlyItsBuffer)
+{
+    BYTE abBuffer[64];
+    std::memset(abBuffer, 0xcc, sizeof(abBuffer));
+    std::vector<DWORD> claims;
+    DWORD cbNeeded = 0xdeadbeef;
+    const BOOL fResult = FetchWithRetry(
+        [&](BYTE* pBuffer, DWORD cbBuffer, DWORD* pcbNeeded) -> BOOL {
+            claims.push_back(cbBuffer);
+            EXPECT_EQ(abBuffer, pBuffer);
+            if (claims.size() < 3)
+            {
+                *pcbNeeded = cbBuffer + 100;  // the record grew between the size query and now
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return FALSE;
+            }
+            *pcbNeeded = 40;
+            return TRUE;
+        },
+        abBuffer, sizeof(abBuffer), &cbNeeded, 5, 0);
+    EXPECT_TRUE(fResult);
+    EXPECT_EQ((std::vector<DWORD>{64, 64, 64}), claims);
+    EXPECT_EQ(40u, cbNeeded);
 }

@@ -489,6 +489,25 @@ TEST_F(TraceFile, BareNameIsNumberedIntoTheTemporaryFolder)
     }
 }
 
+// A full path that merely looks like a numbered name is the caller's file: it is truncated,
+// not moved on to the next number.
+TEST_F(TraceFile, CallerNamedFileShapedLikeANumberedNameIsTruncated)
+{
+    TempFolderOverride temp(m_dir.Path() + "\\");
+    const std::string sPath = m_dir.File("mytool001.log");
+    ASSERT_TRUE(vxtest::WriteFileBytes(sPath, "earlier run\r\n"));
+    {
+        CTraceLog log(sPath.c_str(), TRACE_DEFAULT_MASK);
+        log.Trace(TRACE_KEY, "this run");
+        EXPECT_EQ(sPath, Std(log.GetPath()));
+    }
+    std::string sText;
+    ASSERT_TRUE(vxtest::ReadFileBytes(sPath, &sText));
+    EXPECT_EQ(std::string::npos, sText.find("earlier run")) << sText;
+    EXPECT_NE(std::string::npos, sText.find("this run")) << sText;
+    EXPECT_EQ(std::vector<std::string>{"mytool001.log"}, vxtest::ListFiles(m_dir.File("*")));
+}
+
 TEST_F(TraceFile, ThePathWhoseFolderIsMissingLosesTheLinesQuietly)
 {
     std::unique_ptr<CTraceLog> pLog = Make("missing\\t.log");

@@ -69,6 +69,8 @@ CVxCiString InstallLogTempDirectory();
 
 // Picks the log number for base name sBase in sDirectory (with extension sExtension):
 // the first of 00..99 that cannot be opened, else the least recently accessed. -1 on failure.
-int ChooseLogNumber(const CVxCiString& sDirectory, const CVxCiString& sBase, const CVxCiString& sExtension);
+// Numbers whose entry in pfSkip (100 entries, or NULL) is true are not chosen.
+int ChooseLogNumber(const CVxCiString& sDirectory, const CVxCiString& sBase, const CVxCiString& sExtension,
+                    const bool* pfSkip = NULL);
 
 #endif

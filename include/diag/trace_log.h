@@ -60,6 +60,7 @@ private:
     CRITICAL_SECTION m_csLock;
     DWORD m_dwMask;
     HANDLE m_hFile;
+    bool m_fNumberedName;  // the path is a numbered name that ResolvePath chose
 };
 
 // The process-wide trace object, constructed before the entry runs with TRACE_DEFAULT_MASK.

@@ -163,4 +163,14 @@ BOOL CallSpoolerWithRetry(Call call, unsigned int uRetries, DWORD dwWaitMs)
     return fResult;
 }
 
+// A spooler fetch into a buffer of cbBuffer bytes, retried as CallSpoolerWithRetry does;
+// fetch(pBuffer, cbBuffer, pcbNeeded) is the spooler call. Every try claims cbBuffer: the size
+// a failed try writes back goes to *pcbNeeded only, never into the next try's claim.
+template <typename Fetch>
+BOOL FetchWithRetry(Fetch fetch, BYTE* pBuffer, DWORD cbBuffer, DWORD* pcbNeeded, unsigned int uRetries,
+                    DWORD dwWaitMs)
+{
+    return CallSpoolerWithRetry([&]() { return fetch(pBuffer, cbBuffer, pcbNeeded); }, uRetries, dwWaitMs);
+}
+
 #endif
