@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "trace_log_internal.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -13,18 +14,6 @@ namespace
 // Shared by every line of the process, as the second counters measure the process, not one
 // trace object.
 trace_internal::TraceClock g_tClock = {0, 0, false};
-
-class CriticalSectionLock
-{
-public:
-    explicit CriticalSectionLock(CRITICAL_SECTION* pcs) : m_pcs(pcs) { EnterCriticalSection(m_pcs); }
-    ~CriticalSectionLock() { LeaveCriticalSection(m_pcs); }
-
-private:
-    CriticalSectionLock(const CriticalSectionLock&);
-    CriticalSectionLock& operator=(const CriticalSectionLock&);
-    CRITICAL_SECTION* m_pcs;
-};
 
 // Without a usable high-resolution counter the tick count stands in, at millisecond grain.
 DWORD MicrosecondCounter()
@@ -204,7 +193,7 @@ CTraceLog::CTraceLog(const char* pszName, DWORD dwMask)
 CTraceLog::~CTraceLog()
 {
     {
-        CriticalSectionLock lock(&m_csLock);
+        CCriticalSectionLock lock(m_csLock);
         if (m_hFile != NULL && m_hFile != INVALID_HANDLE_VALUE) CloseHandle(m_hFile);
         m_hFile = NULL;
         m_dwInitialised = 0;
@@ -315,7 +304,7 @@ void CTraceLog::BuildPrefix(DWORD dwFlags)
 void CTraceLog::WriteLine(DWORD dwFlags, size_t cchSkip, const char* pszFormat, va_list args)
 {
     LastErrorKeeper keepLastError;
-    CriticalSectionLock lock(&m_csLock);
+    CCriticalSectionLock lock(m_csLock);
     try
     {
         // Messages longer than the buffer are cut: tracing must never allocate or overrun.

@@ -4,6 +4,8 @@
 #include <new>
 #include <vector>
 
+#include "vx_owners.h"
+
 const char* const g_aszErrorNames[ERR_NAME_COUNT] = {
     "ERR_NOERROR",          "ERR_UNKNOWN",         "ERR_MEMORY",
     "ERR_BADPARAMETER",     "ERR_INVALIDPOINTER",  "ERR_PRINTERNOTSUPPORTED",
@@ -20,32 +22,17 @@ const DWORD kFormatFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_
 const LANGID kNeutralDefault = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 const int kCaptionLength = MAX_PATH;
 
-// The system's message buffer, freed when the owner goes.
-class CSystemText
+// The system's text for dwError in the system's language, else in the neutral default.
+bool FormatSystemText(DWORD dwError, CUniqueLocalText& text)
 {
-public:
-    explicit CSystemText(DWORD dwError) : m_pszText(NULL)
+    for (LANGID wLangId : {GetSystemDefaultLangID(), kNeutralDefault})
     {
-        if (!Format(dwError, GetSystemDefaultLangID())) Format(dwError, kNeutralDefault);
+        if (FormatMessageA(kFormatFlags, NULL, dwError, wLangId, reinterpret_cast<LPSTR>(text.Put()), 0, NULL) != 0 &&
+            text.Get() != NULL)
+            return true;
     }
-    ~CSystemText()
-    {
-        if (m_pszText) LocalFree(m_pszText);
-    }
-    const char* Get() const { return m_pszText; }
-
-private:
-    CSystemText(const CSystemText&);
-    CSystemText& operator=(const CSystemText&);
-
-    bool Format(DWORD dwError, LANGID wLangId)
-    {
-        return FormatMessageA(kFormatFlags, NULL, dwError, wLangId, reinterpret_cast<LPSTR>(&m_pszText), 0, NULL) != 0 &&
-               m_pszText != NULL;
-    }
-
-    char* m_pszText;
-};
+    return false;
+}
 
 bool IsRightToLeft(LANGID wLangId)
 {
@@ -91,17 +78,18 @@ private:
     {
         std::unique_ptr<CVxCiString> text(new (std::nothrow) CVxCiString);
         if (!text) return NULL;
-        EnterCriticalSection(&m_lock);
         bool fKept = false;
-        try
         {
-            m_texts.push_back(text.get());
-            fKept = true;
+            CCriticalSectionLock lock(m_lock);
+            try
+            {
+                m_texts.push_back(text.get());
+                fKept = true;
+            }
+            catch (...)
+            {
+            }
         }
-        catch (...)
-        {
-        }
-        LeaveCriticalSection(&m_lock);
         if (!fKept || !TlsSetValue(m_dwSlot, text.get())) return NULL;
         return text.release();
     }
@@ -153,8 +141,8 @@ LONG GetLastErrorMsg(CVxCiString& sText)
 {
     const DWORD dwError = GetLastError();
     {
-        CSystemText text(dwError);
-        if (text.Get())
+        CUniqueLocalText text;
+        if (FormatSystemText(dwError, text))
         {
             try
             {
@@ -178,8 +166,8 @@ LONG GetLastErrorMsg(UINT uStringId, HINSTANCE hModule)
     char szCaption[kCaptionLength] = "";
     if (LoadStringA(hModule, uStringId, szCaption, kCaptionLength) <= 0) szCaption[0] = '\0';
     {
-        CSystemText text(dwError);
-        if (text.Get()) ShowMessageBox(NULL, text.Get(), szCaption, MB_ICONINFORMATION, 0);
+        CUniqueLocalText text;
+        if (FormatSystemText(dwError, text)) ShowMessageBox(NULL, text.Get(), szCaption, MB_ICONINFORMATION, 0);
     }
     SetLastError(dwError);
     return static_cast<LONG>(dwError);

@@ -11,6 +11,7 @@
 #include "infrastructure/os_version.h"
 #include "infrastructure/profile_reader.h"
 #include "infrastructure/qualified_values.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -29,23 +30,6 @@ const DWORD kInfListBufferSize = 4096;
 const DWORD kListBufferLimit = 1024 * 1024;
 
 bool IsPath(const char* pszName) { return std::strchr(pszName, ':') || std::strchr(pszName, '\\'); }
-
-class CFindHandle
-{
-public:
-    explicit CFindHandle(HANDLE h) : m_h(h) {}
-    ~CFindHandle()
-    {
-        if (IsValid()) FindClose(m_h);
-    }
-    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE && m_h != NULL; }
-    HANDLE Get() const { return m_h; }
-
-private:
-    CFindHandle(const CFindHandle&);
-    CFindHandle& operator=(const CFindHandle&);
-    HANDLE m_h;
-};
 
 CVxCiString WindowsDirectory()
 {
@@ -223,7 +207,7 @@ void CFactory::FillInstallerFileList(const char* pszPath) const
         std::vector<char> pattern(sWindows.size() + sizeof(kDataFilePattern), '\0');
         std::snprintf(&pattern[0], pattern.size(), kDataFilePattern, sWindows.c_str());
         WIN32_FIND_DATAA found;
-        CFindHandle find(FindFirstFileA(&pattern[0], &found));
+        CUniqueFind find(FindFirstFileA(&pattern[0], &found));
         if (!find.IsValid()) return;
         do
         {

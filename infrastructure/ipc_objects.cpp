@@ -5,25 +5,13 @@
 
 #include "diag/trace_log.h"
 #include "infrastructure/event_composite.h"
+#include "vx_owners.h"
 
 namespace
 {
 
 const DWORD kMutexOpenAccess = MUTEX_ALL_ACCESS;                  // 0x1F0001
 const DWORD kEventOpenAccess = SYNCHRONIZE | EVENT_MODIFY_STATE;  // 0x100002
-
-// Owners' clean-up runs after the call whose error the caller is about to read.
-class CLastErrorKeeper
-{
-public:
-    CLastErrorKeeper() : m_dwError(GetLastError()) {}
-    ~CLastErrorKeeper() { SetLastError(m_dwError); }
-
-private:
-    CLastErrorKeeper(const CLastErrorKeeper&) = delete;
-    CLastErrorKeeper& operator=(const CLastErrorKeeper&) = delete;
-    DWORD m_dwError;
-};
 
 void CloseKeepingError(HANDLE h)
 {

@@ -6,6 +6,7 @@
 
 #include "diag/trace_log.h"
 #include "infrastructure/qualified_values.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -15,29 +16,6 @@ const WORD kSystemDefaultLanguage = 0x800;
 const DWORD kVersionValueSize = 32;
 const DWORD kNameValueSize = 260;
 const char kDefaultManufacturer[] = "Quorvane";
-
-// Owns an open registry key; closing keeps the last error.
-class CRegKey
-{
-public:
-    CRegKey() : m_hKey(NULL) {}
-    ~CRegKey()
-    {
-        if (m_hKey)
-        {
-            const DWORD dwError = GetLastError();
-            RegCloseKey(m_hKey);
-            SetLastError(dwError);
-        }
-    }
-    HKEY Get() const { return m_hKey; }
-    HKEY* Put() { return &m_hKey; }
-
-private:
-    CRegKey(const CRegKey&);
-    CRegKey& operator=(const CRegKey&);
-    HKEY m_hKey;
-};
 
 // The path ends in a real backslash, not in the trail byte of a double-byte character.
 bool EndsInBackslash(const char* pszPath)
@@ -155,7 +133,7 @@ unsigned IsDriverSetAlreadyInstalled(const CVxCiString& sDataFile, WORD wLangId,
             lstrcpynA(szManufacturer, kDefaultManufacturer, sizeof(szManufacturer));
         }
         const CVxCiString sKeyPath = CVxCiString("SOFTWARE\\") + szManufacturer + "\\Installed Products";
-        CRegKey key;
+        CUniqueRegKey key;
         const LONG lOpen = RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKeyPath.c_str(), 0, KEY_READ, key.Put());
         if (lOpen != ERROR_SUCCESS)
         {

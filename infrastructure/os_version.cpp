@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "os_version_internal.h"
+#include "vx_owners.h"
 
 namespace os_internal
 {
@@ -180,13 +181,12 @@ BOOL WINAPI SystemGetVersionEx(OSVERSIONINFOA* pVersion) { return GetVersionExA(
 const os_internal::VersionFacts& Facts()
 {
     if (InterlockedCompareExchange(&g_tVersionCache.lState, 2, 2) == 2) return g_tVersionCache.tFacts;
-    HMODULE hKernel = LoadLibraryA("kernel32.dll");
+    const CUniqueModule kernel(LoadLibraryA("kernel32.dll"));
     os_internal::IsWow64ProcessFn pfnIsWow64 =
-        hKernel ? reinterpret_cast<os_internal::IsWow64ProcessFn>(GetProcAddress(hKernel, "IsWow64Process")) : NULL;
-    const os_internal::VersionFacts& tFacts =
-        os_internal::CachedVersionFacts(&g_tVersionCache, SystemGetVersionEx, pfnIsWow64);
-    if (hKernel) FreeLibrary(hKernel);
-    return tFacts;
+        kernel.IsValid()
+            ? reinterpret_cast<os_internal::IsWow64ProcessFn>(GetProcAddress(kernel.Get(), "IsWow64Process"))
+            : NULL;
+    return os_internal::CachedVersionFacts(&g_tVersionCache, SystemGetVersionEx, pfnIsWow64);
 }
 
 }  // namespace

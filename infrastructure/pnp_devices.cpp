@@ -10,6 +10,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/error_codes.h"
 #include "infrastructure/os_version.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -121,48 +122,7 @@ long LastErrorOr(long lFallback)
     return dwError != 0 ? static_cast<long>(dwError) : lFallback;
 }
 
-// Owns a registry key; closing keeps the thread's last error.
-class CRegKey
-{
-public:
-    CRegKey() : m_hKey(NULL) {}
-    explicit CRegKey(HKEY hKey) : m_hKey(hKey) {}
-    ~CRegKey() { Reset(); }
-    CRegKey(CRegKey&& other) : m_hKey(other.m_hKey) { other.m_hKey = NULL; }
-    CRegKey& operator=(CRegKey&& other)
-    {
-        if (this != &other)
-        {
-            Reset();
-            m_hKey = other.m_hKey;
-            other.m_hKey = NULL;
-        }
-        return *this;
-    }
-    HKEY Get() const { return m_hKey; }
-    HKEY* Put()
-    {
-        Reset();
-        return &m_hKey;
-    }
-    void Reset()
-    {
-        if (m_hKey)
-        {
-            const DWORD dwError = GetLastError();
-            RegCloseKey(m_hKey);
-            SetLastError(dwError);
-            m_hKey = NULL;
-        }
-    }
-
-private:
-    CRegKey(const CRegKey&);
-    CRegKey& operator=(const CRegKey&);
-    HKEY m_hKey;
-};
-
-long OpenEnumKey(const CVxCiString& sInstanceId, CRegKey& key)
+long OpenEnumKey(const CVxCiString& sInstanceId, CUniqueRegKey& key)
 {
     const std::string sPath = "Enum\\" + ToStd(sInstanceId);
     return RegOpenKeyExA(HKEY_LOCAL_MACHINE, sPath.c_str(), 0, KEY_READ, key.Put());
@@ -268,7 +228,7 @@ long UsbPortNameOf(const CDeviceObject& device, CVxCiString& sPortName)
     HKEY hKey = NULL;
     lResult = deviceInterface.OpenRegKey(KEY_READ, &hKey);
     if (lResult != 0) return lResult;
-    CRegKey key(hKey);
+    CUniqueRegKey key(hKey);
     std::string sBaseName;
     if (ReadStringValue(key.Get(), "Base Name", sBaseName) != ERROR_SUCCESS) sBaseName = "USB";
     DWORD dwPortNumber = 0;
@@ -579,7 +539,7 @@ long CDeviceObject::GetRegistryProperty9x(DWORD dwProperty, DWORD* pdwType, BYTE
         ReportEmptyValue(pBuffer, cbBuffer, pcbRequired);
         return 0;
     }
-    CRegKey key;
+    CUniqueRegKey key;
     const long lOpen = OpenEnumKey(sId, key);
     if (lOpen != ERROR_SUCCESS) return lOpen;
     DWORD cbData = cbBuffer;
@@ -680,7 +640,7 @@ long CDeviceObject::GetDriveLetter(char& chDriveLetter) const
         CVxCiString sId;
         long lResult = GetDeviceInstanceID(sId);
         if (lResult != 0) return lResult;
-        CRegKey key;
+        CUniqueRegKey key;
         lResult = OpenEnumKey(sId, key);
         if (lResult != ERROR_SUCCESS) return lResult;
         std::string sLetters;

@@ -9,6 +9,7 @@
 #include "infrastructure/ipc_objects.h"
 #include "infrastructure/os_version.h"
 #include "infrastructure/pnp_devices.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -18,27 +19,6 @@ const char kIrKey[] = "Enum\\INFRARED\\VirtualPorts";
 const char kIrValue[] = "VirtualLptPortName";
 const DWORD kIrNameSize = 10;  // at most 9 characters
 const char kPersistentKey[] = "Network\\Persistent\\";
-
-// Closes the key when the scope ends, keeping the thread's last error.
-class CKeyOwner
-{
-public:
-    CKeyOwner() : m_hKey(NULL) {}
-    ~CKeyOwner()
-    {
-        if (!m_hKey) return;
-        const DWORD dwError = GetLastError();
-        RegCloseKey(m_hKey);
-        SetLastError(dwError);
-    }
-    HKEY* Address() { return &m_hKey; }
-    HKEY Get() const { return m_hKey; }
-
-private:
-    CKeyOwner(const CKeyOwner&) = delete;
-    CKeyOwner& operator=(const CKeyOwner&) = delete;
-    HKEY m_hKey;
-};
 
 bool BeginsWith(const char* psz, const char* pszPrefix)
 {
@@ -64,8 +44,8 @@ bool IsRedirectedToNetwork(const char* pszParallelName)
     std::memcpy(szKey, kPersistentKey, sizeof(kPersistentKey) - 1);
     std::memcpy(szKey + sizeof(kPersistentKey) - 1, pszParallelName, 4);
     szKey[sizeof(szKey) - 1] = '\0';
-    CKeyOwner key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, szKey, 0, KEY_READ, key.Address()) != ERROR_SUCCESS) return false;
+    CUniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, szKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
     DWORD cbData = 0;
     return RegQueryValueExA(key.Get(), "RemotePath", NULL, NULL, NULL, &cbData) == ERROR_SUCCESS;
 }
@@ -73,8 +53,8 @@ bool IsRedirectedToNetwork(const char* pszParallelName)
 // The infrared port's name on Windows 9x; false (with the debugger line) when there is none.
 bool ReadIrPortName9x(char* pszName)
 {
-    CKeyOwner key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kIrKey, 0, KEY_READ, key.Address()) != ERROR_SUCCESS)
+    CUniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kIrKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
     {
         OutputDebugStringA("No IR installed\n");
         return false;

@@ -11,6 +11,7 @@
 #include "infrastructure/ipc_objects.h"
 #include "infrastructure/os_version.h"
 #include "infrastructure/pnp_devices.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -32,18 +33,6 @@ const DWORD kSpoolerRetryWaitMs = 1000;
 static_assert(sizeof(kNetworkServersPath) + CPrinter::kNameSize + sizeof(kPrintersPart) + CPrinter::kNameSize <=
                   CPrinter::kRegistryPathSize,
               "registry path buffer too small");
-
-class CLastErrorKeeper
-{
-public:
-    CLastErrorKeeper() : m_dwError(GetLastError()) {}
-    ~CLastErrorKeeper() { SetLastError(m_dwError); }
-
-private:
-    CLastErrorKeeper(const CLastErrorKeeper&) = delete;
-    CLastErrorKeeper& operator=(const CLastErrorKeeper&) = delete;
-    DWORD m_dwError;
-};
 
 // Copies a terminated text that is known to fit.
 void CopyName(char* pszTarget, const char* pszSource, size_t cch)

@@ -10,6 +10,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/ci_string.h"
 #include "infrastructure/os_version.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -83,45 +84,6 @@ struct CiLess
     }
 };
 
-// Owns a file handle; empty is NULL or INVALID_HANDLE_VALUE. Closing keeps the last error.
-class CFileHandle
-{
-public:
-    CFileHandle() : m_h(INVALID_HANDLE_VALUE) {}
-    explicit CFileHandle(HANDLE h) : m_h(h) {}
-    CFileHandle(CFileHandle&& other) noexcept : m_h(other.Release()) {}
-    CFileHandle& operator=(CFileHandle&& other) noexcept
-    {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-    ~CFileHandle() { Reset(); }
-
-    bool IsValid() const { return m_h != NULL && m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-    HANDLE Release()
-    {
-        HANDLE h = m_h;
-        m_h = INVALID_HANDLE_VALUE;
-        return h;
-    }
-    void Reset(HANDLE h = INVALID_HANDLE_VALUE)
-    {
-        if (IsValid())
-        {
-            const DWORD dwError = GetLastError();
-            CloseHandle(m_h);
-            SetLastError(dwError);
-        }
-        m_h = h;
-    }
-
-private:
-    CFileHandle(const CFileHandle&);
-    CFileHandle& operator=(const CFileHandle&);
-    HANDLE m_h;
-};
-
 // Owns a C runtime stream.
 class CStdioFile
 {
@@ -158,7 +120,7 @@ struct CProfileEntry
     FILETIME ftLastWrite;
     DWORD dwSize;
     CSectionMap sections;
-    CFileHandle hFile;
+    CUniqueFile hFile;
     UINT uDriveType;
     CVxCiString sFileName;
 };
@@ -176,7 +138,7 @@ public:
         return s_cache;
     }
 
-    CRITICAL_SECTION* Lock() { return &m_csLock; }
+    CRITICAL_SECTION& Lock() { return m_csLock; }
     CEntryMap& Entries() { return m_entries; }
 
     // The Windows directory, read the first time a load needs it.
@@ -208,18 +170,6 @@ private:
     CRITICAL_SECTION m_csLock;
     CEntryMap m_entries;
     char m_szWindowsDirectory[MAX_PATH];
-};
-
-class CProfileLock
-{
-public:
-    explicit CProfileLock(CProfileCache& cache) : m_pcs(cache.Lock()) { EnterCriticalSection(m_pcs); }
-    ~CProfileLock() { LeaveCriticalSection(m_pcs); }
-
-private:
-    CProfileLock(const CProfileLock&);
-    CProfileLock& operator=(const CProfileLock&);
-    CRITICAL_SECTION* m_pcs;
 };
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
@@ -390,7 +340,7 @@ BOOL LoadProfileFile(CProfileCache& cache, LPCSTR pFileName, const CProfileEntry
     {
         const DWORD dwShare =
             Is9X() ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-        CFileHandle hFile(
+        CUniqueFile hFile(
             CreateFileA(pFileName, GENERIC_READ, dwShare, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
         if (!hFile.IsValid())
         {
@@ -626,7 +576,7 @@ bool GetProfileCacheEntryInfo(LPCSTR pFileName, ProfileCacheEntryInfo* pInfo)
 {
     if (!pFileName || !pInfo) return false;
     CProfileCache& cache = CProfileCache::Instance();
-    CProfileLock lock(cache);
+    CCriticalSectionLock lock(cache.Lock());
     CEntryMap::const_iterator it = cache.Entries().find(pFileName);
     if (it == cache.Entries().end()) return false;
     pInfo->dwSize = it->second.dwSize;
@@ -643,7 +593,7 @@ DWORD ReadProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LP
     try
     {
         CProfileCache& cache = CProfileCache::Instance();
-        CProfileLock lock(cache);
+        CCriticalSectionLock lock(cache.Lock());
         if (!CheckStringArguments(lpDefault, lpReturnedString, nSize, pFileName)) return 0;
         const DWORD cchDefault = CopyDefault(lpDefault, lpReturnedString);
 
@@ -671,7 +621,7 @@ DWORD ReadProfileSection(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, 
     try
     {
         CProfileCache& cache = CProfileCache::Instance();
-        CProfileLock lock(cache);
+        CCriticalSectionLock lock(cache.Lock());
         if (!CheckSectionArguments(lpAppName, lpReturnedString, nSize, pFileName)) return 0;
 
         const CProfileEntry* pEntry = NULL;

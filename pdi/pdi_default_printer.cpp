@@ -12,6 +12,7 @@
 #include "infrastructure/printer.h"
 #include "infrastructure/qualified_values.h"
 #include "pdi_resource.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -20,24 +21,6 @@ const char kAskKey[] = "asktomakedefaultprinter";
 const WORD kSpanishModernSort = 0x0C0A;
 const UINT kQuestionStyle = MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND;  // 0x10024
 const DWORD kDefaultNameLength = 255;
-
-// A buffer that FormatMessageA allocated.
-class CLocalText
-{
-public:
-    CLocalText() : m_psz(NULL) {}
-    ~CLocalText()
-    {
-        if (m_psz) LocalFree(m_psz);
-    }
-    char** Address() { return &m_psz; }
-    const char* Get() const { return m_psz; }
-
-private:
-    CLocalText(const CLocalText&) = delete;
-    CLocalText& operator=(const CLocalText&) = delete;
-    char* m_psz;
-};
 
 bool IsYes(const char* pszValue)
 {
@@ -101,7 +84,7 @@ bool IsSafeTemplate(const char* psz)
     return true;
 }
 
-bool FormatQuestion(const CVxCiString& sTemplate, const char* pszName, CLocalText& question)
+bool FormatQuestion(const CVxCiString& sTemplate, const char* pszName, CUniqueLocalText& question)
 {
     // Every insert the template can name is the friendly name.
     DWORD_PTR aArgs[kMaxInserts];
@@ -114,16 +97,16 @@ bool FormatQuestion(const CVxCiString& sTemplate, const char* pszName, CLocalTex
     }
     if (fSafe &&
         FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                       sTemplate.c_str(), 0, 0, reinterpret_cast<LPSTR>(question.Address()), 0,
+                       sTemplate.c_str(), 0, 0, reinterpret_cast<LPSTR>(question.Put()), 0,
                        reinterpret_cast<va_list*>(aArgs)) != 0 &&
         question.Get())
         return true;
     const DWORD dwError = GetLastError();
     g_TraceLog.TraceFailure(
         "Failed to get the IDS_ASK_TO_MAKE_DEFAULT_PRINTER string to show the set default printer question\n");
-    CLocalText errorText;
+    CUniqueLocalText errorText;
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL,
-                   dwError, 0, reinterpret_cast<LPSTR>(errorText.Address()), 0, NULL);
+                   dwError, 0, reinterpret_cast<LPSTR>(errorText.Put()), 0, NULL);
     g_TraceLog.TraceFailure("FormatMessage error = %s", errorText.Get() ? errorText.Get() : "");
     return false;
 }
@@ -224,7 +207,7 @@ void DefaultPrinter(const CVxCiString& sFriendlyName)
         }
         CVxCiString sTemplate;
         if (!LoadOfferString(IDS_ASK_TO_MAKE_DEFAULT_PRINTER, sTemplate)) return;
-        CLocalText question;
+        CUniqueLocalText question;
         if (!FormatQuestion(sTemplate, szName, question)) return;
         CVxCiString sCaption;
         if (!LoadOfferString(IDS_SET_DEFAULT_PRINTER, sCaption)) return;

@@ -16,6 +16,7 @@
 #include "pdi_utils.h"
 #include "vxzglue/vxzglue_registry.h"
 #include "vxzglue/vxzglue_utils.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -27,34 +28,26 @@ const DWORD kMutexWaitMs = 180000;  // the Glue and the installer may hold it th
 class HandshakeObjects
 {
 public:
-    HandshakeObjects()
-        : hEventGlueRan(NULL), hEventGlueInstalledDriver(NULL), hEventGlueFinished(NULL), hMutexInstallerInitializing(NULL)
-    {
-    }
+    HandshakeObjects() {}
+    // The run's clean-up, in its order: "VXZ_Glue_Finished" is signalled whether the run got
+    // that far or failed, and the installation mutex is handed on last.
     ~HandshakeObjects()
     {
-        if (hEventGlueRan) CloseHandle(hEventGlueRan);
-        if (hEventGlueInstalledDriver) CloseHandle(hEventGlueInstalledDriver);
-        if (hEventGlueFinished)
-        {
-            SetEvent(hEventGlueFinished);
-            CloseHandle(hEventGlueFinished);
-        }
-        if (hMutexInstallerInitializing)
-        {
-            ReleaseMutex(hMutexInstallerInitializing);  // fails quietly when not owned
-            CloseHandle(hMutexInstallerInitializing);
-        }
+        hEventGlueRan.Reset();
+        hEventGlueInstalledDriver.Reset();
+        if (hEventGlueFinished.IsValid()) SetEvent(hEventGlueFinished.Get());
+        hEventGlueFinished.Reset();
+        if (hMutexInstallerInitializing.IsValid())
+            ReleaseMutex(hMutexInstallerInitializing.Get());  // fails quietly when not owned
+        hMutexInstallerInitializing.Reset();
     }
+    HandshakeObjects(const HandshakeObjects&) = delete;
+    HandshakeObjects& operator=(const HandshakeObjects&) = delete;
 
-    HANDLE hEventGlueRan;
-    HANDLE hEventGlueInstalledDriver;
-    HANDLE hEventGlueFinished;
-    HANDLE hMutexInstallerInitializing;
-
-private:
-    HandshakeObjects(const HandshakeObjects&);
-    HandshakeObjects& operator=(const HandshakeObjects&);
+    CUniqueHandle hEventGlueRan;
+    CUniqueHandle hEventGlueInstalledDriver;
+    CUniqueHandle hEventGlueFinished;
+    CUniqueHandle hMutexInstallerInitializing;
 };
 
 HANDLE CreateManualResetEvent(const CVxCiString& sName)
@@ -64,13 +57,13 @@ HANDLE CreateManualResetEvent(const CVxCiString& sName)
 
 bool TakeInstallationMutex(HandshakeObjects* pObjects)
 {
-    pObjects->hMutexInstallerInitializing = CreateMutexA(NULL, TRUE, g_sMutexInstallationInitializing.c_str());
+    pObjects->hMutexInstallerInitializing.Reset(CreateMutexA(NULL, TRUE, g_sMutexInstallationInitializing.c_str()));
     const bool fCreatedOwned = GetLastError() != ERROR_ALREADY_EXISTS;
-    if (pObjects->hMutexInstallerInitializing == 0) return LOG_CONDITION_FAILED("hMutexInstallerInitializing == 0");
-    const DWORD dwWaitResult = WaitForSingleObject(pObjects->hMutexInstallerInitializing, kMutexWaitMs);
+    if (!pObjects->hMutexInstallerInitializing.IsValid()) return LOG_CONDITION_FAILED("hMutexInstallerInitializing == 0");
+    const DWORD dwWaitResult = WaitForSingleObject(pObjects->hMutexInstallerInitializing.Get(), kMutexWaitMs);
     // A new mutex is owned twice now, by its creation and by the wait. One release must hand it
     // on after the registry work, so the creation's ownership is given back at once.
-    if (fCreatedOwned && dwWaitResult == WAIT_OBJECT_0) ReleaseMutex(pObjects->hMutexInstallerInitializing);
+    if (fCreatedOwned && dwWaitResult == WAIT_OBJECT_0) ReleaseMutex(pObjects->hMutexInstallerInitializing.Get());
     if (dwWaitResult == WAIT_FAILED) return LOG_CONDITION_FAILED("dwWaitResult == WAIT_FAILED");
     if (dwWaitResult == WAIT_ABANDONED) return LOG_CONDITION_FAILED("dwWaitResult == WAIT_ABANDONED");
     if (dwWaitResult == WAIT_TIMEOUT) return LOG_CONDITION_FAILED("dwWaitResult == WAIT_TIMEOUT");
@@ -148,16 +141,16 @@ bool OfferDefaultPrinter(const CVxCiString& sRegKeyGlueDriver)
 
 bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
 {
-    if (SetEvent(pObjects->hEventGlueRan) == FALSE) return LOG_CONDITION_FAILED("SetEvent( hEventGlueRan ) == FALSE");
+    if (SetEvent(pObjects->hEventGlueRan.Get()) == FALSE) return LOG_CONDITION_FAILED("SetEvent( hEventGlueRan ) == FALSE");
 
-    pObjects->hEventGlueInstalledDriver = CreateManualResetEvent(g_sEventGlueInstalledDriver);
-    if (pObjects->hEventGlueInstalledDriver == 0) return LOG_CONDITION_FAILED("hEventGlueInstalledDriver == 0");
-    if (ResetEvent(pObjects->hEventGlueInstalledDriver) == FALSE)
+    pObjects->hEventGlueInstalledDriver.Reset(CreateManualResetEvent(g_sEventGlueInstalledDriver));
+    if (!pObjects->hEventGlueInstalledDriver.IsValid()) return LOG_CONDITION_FAILED("hEventGlueInstalledDriver == 0");
+    if (ResetEvent(pObjects->hEventGlueInstalledDriver.Get()) == FALSE)
         return LOG_CONDITION_FAILED("ResetEvent( hEventGlueInstalledDriver ) == FALSE");
 
-    pObjects->hEventGlueFinished = CreateManualResetEvent(g_sEventGlueFinished);
-    if (pObjects->hEventGlueFinished == 0) return LOG_CONDITION_FAILED("hEventGlueFinished == 0");
-    if (ResetEvent(pObjects->hEventGlueFinished) == FALSE)
+    pObjects->hEventGlueFinished.Reset(CreateManualResetEvent(g_sEventGlueFinished));
+    if (!pObjects->hEventGlueFinished.IsValid()) return LOG_CONDITION_FAILED("hEventGlueFinished == 0");
+    if (ResetEvent(pObjects->hEventGlueFinished.Get()) == FALSE)
         return LOG_CONDITION_FAILED("ResetEvent( hEventGlueFinished ) == FALSE");
 
     if (!TakeInstallationMutex(pObjects)) return false;
@@ -172,9 +165,9 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
     if (!ReadGluePath(sRegKeyGlueDriver, &sGluePath)) return false;
     if (!OfferDefaultPrinter(sRegKeyGlueDriver)) return false;
 
-    if (ReleaseMutex(pObjects->hMutexInstallerInitializing) == FALSE)
+    if (ReleaseMutex(pObjects->hMutexInstallerInitializing.Get()) == FALSE)
         return LOG_CONDITION_FAILED("ReleaseMutex( hMutexInstallerInitializing ) == FALSE");
-    if (SetEvent(pObjects->hEventGlueInstalledDriver) == FALSE)
+    if (SetEvent(pObjects->hEventGlueInstalledDriver.Get()) == FALSE)
         return LOG_CONDITION_FAILED("SetEvent( hEventGlueInstalledDriver ) == FALSE");
 
     InstallType eInstallType = eInstallTypeUnknown;
@@ -262,7 +255,7 @@ bool DedOVA(InstallType eInstallType, CVxCiString sGluePath)
 bool MimicLegacyGlue(const CVxCiString& sCmdLine)
 {
     HandshakeObjects objects;
-    objects.hEventGlueRan = CreateManualResetEvent(g_sEventGlueRan);
-    if (objects.hEventGlueRan == 0) return LOG_CONDITION_FAILED("hEventGlueRan == 0");
+    objects.hEventGlueRan.Reset(CreateManualResetEvent(g_sEventGlueRan));
+    if (!objects.hEventGlueRan.IsValid()) return LOG_CONDITION_FAILED("hEventGlueRan == 0");
     return RunHandshake(sCmdLine, &objects);
 }

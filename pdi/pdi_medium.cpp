@@ -15,6 +15,7 @@
 #include "infrastructure/qualified_values.h"
 #include "vxzglue/vxzglue_registry.h"
 #include "vxzglue/vxzglue_utils.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -34,22 +35,6 @@ bool FindInformationFile(const char* pszRelativeFolder, CVxCiString* psPath)
     }
     return true;
 }
-
-class ScopedHandle
-{
-public:
-    explicit ScopedHandle(HANDLE h = NULL) : m_h(h) {}
-    ~ScopedHandle()
-    {
-        if (m_h && m_h != INVALID_HANDLE_VALUE) CloseHandle(m_h);
-    }
-    HANDLE Get() const { return m_h; }
-
-private:
-    ScopedHandle(const ScopedHandle&);
-    ScopedHandle& operator=(const ScopedHandle&);
-    HANDLE m_h;
-};
 
 void BuildPatchQualifiers(const CVxCiString& sInfPath, PatchQualifiers* pQualifiers)
 {
@@ -106,8 +91,8 @@ void RunPatch(const CVxCiString& sCommand)
     g_TraceLog.TraceAuto("CreateProcess returns %d\n", fStarted);
     if (!fStarted) return;
 
-    ScopedHandle hProcess(tProcess.hProcess);
-    ScopedHandle hThread(tProcess.hThread);
+    CUniqueHandle hProcess(tProcess.hProcess);
+    CUniqueHandle hThread(tProcess.hThread);
     WaitForSingleObject(hProcess.Get(), kPatchTimeoutMs);
     DWORD dwExitCode = 0;
     if (!GetExitCodeProcess(hProcess.Get(), &dwExitCode)) dwExitCode = 0;

@@ -5,6 +5,7 @@
 #include "diag/install_log.h"
 #include "vxzglue/vxzglue_registry.h"
 #include "vxzglue/vxzglue_utils.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -22,22 +23,6 @@ CVxCiString ShortPath(const CVxCiString& sPath)
     if (cch == 0 || cch >= _MAX_PATH) return CVxCiString();
     return CVxCiString(szShortPath, cch);
 }
-
-class ScopedEvent
-{
-public:
-    explicit ScopedEvent(HANDLE h) : m_h(h) {}
-    ~ScopedEvent()
-    {
-        if (m_h) CloseHandle(m_h);
-    }
-    HANDLE Get() const { return m_h; }
-
-private:
-    ScopedEvent(const ScopedEvent&);
-    ScopedEvent& operator=(const ScopedEvent&);
-    HANDLE m_h;
-};
 
 }  // namespace
 
@@ -73,7 +58,7 @@ bool GetInstallType(const CVxCiString& sGluePath, InstallType* peType)
         }
     }
 
-    ScopedEvent hInstallerRunning(OpenEventA(EVENT_ALL_ACCESS, FALSE, g_sEventInstallerRunning.c_str()));
+    CUniqueHandle hInstallerRunning(OpenEventA(EVENT_ALL_ACCESS, FALSE, g_sEventInstallerRunning.c_str()));
     if (hInstallerRunning.Get())
     {
         if (WaitForSingleObject(hInstallerRunning.Get(), 0) != WAIT_OBJECT_0)

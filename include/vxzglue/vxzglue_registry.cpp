@@ -4,38 +4,10 @@
 #include <new>
 
 #include "diag/install_log.h"
+#include "vx_owners.h"
 
 namespace
 {
-
-// Closes the key on every way out; keeps the thread's last error for the caller.
-class ScopedRegKey
-{
-public:
-    ScopedRegKey() : m_hKey(NULL) {}
-    ~ScopedRegKey() { Reset(); }
-    HKEY Get() const { return m_hKey; }
-    HKEY* Receive()
-    {
-        Reset();
-        return &m_hKey;
-    }
-    void Reset()
-    {
-        if (m_hKey)
-        {
-            const DWORD dwError = GetLastError();
-            RegCloseKey(m_hKey);
-            SetLastError(dwError);
-        }
-        m_hKey = NULL;
-    }
-
-private:
-    ScopedRegKey(const ScopedRegKey&);
-    ScopedRegKey& operator=(const ScopedRegKey&);
-    HKEY m_hKey;
-};
 
 const char* OrNull(const CVxCiString& s) { return s.empty() ? "NULL" : s.c_str(); }
 
@@ -50,8 +22,8 @@ bool RegGetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
 
     bool fResult = false;
-    ScopedRegKey hKey;
-    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ, hKey.Receive());
+    CUniqueRegKey hKey;
+    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ, hKey.Put());
     if (lResult != ERROR_SUCCESS)
     {
         LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
@@ -115,9 +87,9 @@ bool RegSetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
     if (sValueData.empty()) return LOG_CONDITION_FAILED("sValueData.empty()");
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
 
-    ScopedRegKey hKey;
+    CUniqueRegKey hKey;
     LONG lResult = RegCreateKeyExA(hkRoot, sPath.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE, NULL,
-                                   hKey.Receive(), NULL);
+                                   hKey.Put(), NULL);
     if (lResult == ERROR_SUCCESS)
     {
         lResult = RegSetValueExA(hKey.Get(), sValueName.c_str(), 0, REG_SZ,
@@ -145,8 +117,8 @@ bool RegGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, D
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
 
     bool fResult = false;
-    ScopedRegKey hKey;
-    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ, hKey.Receive());
+    CUniqueRegKey hKey;
+    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ, hKey.Put());
     DWORD dwType = 0, cbData = 0;
     if (lResult == ERROR_SUCCESS)
         lResult = RegQueryValueExA(hKey.Get(), sValueName.c_str(), NULL, &dwType, NULL, &cbData);
@@ -232,9 +204,9 @@ bool RegSetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, D
     if (sValueName.empty()) return LOG_CONDITION_FAILED("sValueName.empty()");
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
 
-    ScopedRegKey hKey;
+    CUniqueRegKey hKey;
     LONG lResult = RegCreateKeyExA(hkRoot, sPath.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE, NULL,
-                                   hKey.Receive(), NULL);
+                                   hKey.Put(), NULL);
     if (lResult == ERROR_SUCCESS)
     {
         lResult = RegSetValueExA(hKey.Get(), sValueName.c_str(), 0, REG_DWORD,
@@ -258,8 +230,8 @@ bool RegDeleteValue(const CVxCiString& sPath, const CVxCiString& sValueName, boo
     if (sValueName.empty()) return LOG_CONDITION_FAILED("sValueName.empty()");
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
 
-    ScopedRegKey hKey;
-    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_WRITE, hKey.Receive());
+    CUniqueRegKey hKey;
+    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_WRITE, hKey.Put());
     if (lResult == ERROR_SUCCESS) lResult = RegDeleteValueA(hKey.Get(), sValueName.c_str());
     if (lResult == ERROR_SUCCESS) return true;
 
@@ -300,8 +272,8 @@ bool RegDeleteKey(const CVxCiString& sPath, bool fRecursive, HKEY hkRoot)
         }
         else
         {
-            ScopedRegKey hRegKey;
-            LONG lResult = RegOpenKeyExA(hkRoot, sRegKey.c_str(), 0, KEY_ALL_ACCESS, hRegKey.Receive());
+            CUniqueRegKey hRegKey;
+            LONG lResult = RegOpenKeyExA(hkRoot, sRegKey.c_str(), 0, KEY_ALL_ACCESS, hRegKey.Put());
             if (lResult != ERROR_SUCCESS)
             {
                 LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
@@ -335,8 +307,8 @@ bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey)
     if (hRegKey == 0) return LOG_CONDITION_FAILED("hRegKey == 0");
     if (sSubkey.empty()) return LOG_CONDITION_FAILED("sSubkey.empty()");
 
-    ScopedRegKey hRegSubkey;
-    LONG lResult = RegOpenKeyExA(hRegKey, sSubkey.c_str(), 0, KEY_ALL_ACCESS, hRegSubkey.Receive());
+    CUniqueRegKey hRegSubkey;
+    LONG lResult = RegOpenKeyExA(hRegKey, sSubkey.c_str(), 0, KEY_ALL_ACCESS, hRegSubkey.Put());
     if (lResult != ERROR_SUCCESS)
         return LOG_CONDITION_FAILED(
             "(lResult = RegOpenKeyEx( hRegKey, sSubkey.c_str(), 0, KEY_ALL_ACCESS, &hRegSubkey )) != ERROR_SUCCESS");
