@@ -13,32 +13,10 @@
 namespace
 {
 
-// Lines of one category whose message contains sPart.
-size_t CountIn(const vxtest::TraceCapture& trace, DWORD dwFlags, const std::string& sPart)
-{
-    size_t n = 0;
-    for (const std::string& sText : trace.Texts(dwFlags))
-    {
-        if (sText.find(sPart) != std::string::npos) ++n;
-    }
-    return n;
-}
-
-std::string ModulePath()
-{
-    char sz[MAX_PATH];
-    const DWORD cch = GetModuleFileNameA(NULL, sz, sizeof(sz));
-    return std::string(sz, cch < sizeof(sz) ? cch : 0);
-}
-
-std::string DirectoryOf(const std::string& sPath) { return sPath.substr(0, sPath.find_last_of('\\')); }
-
-std::string WindowsDirectory()
-{
-    char sz[MAX_PATH];
-    const UINT cch = GetWindowsDirectoryA(sz, sizeof(sz));
-    return std::string(sz, cch < sizeof(sz) ? cch : 0);
-}
+using vxtest::CurrentDirectory;
+using vxtest::DirectoryOf;
+using vxtest::ModulePath;
+using vxtest::WindowsDirectory;
 
 std::vector<std::string> Split(const char* pszLine)
 {
@@ -54,22 +32,6 @@ std::string Option(const char* pszLine, const char* pszName)
     if (!commandLine.GetOption(pszName, sValue)) return "<none:" + ToStd(sValue) + ">";
     return ToStd(sValue);
 }
-
-class CurrentDirectory
-{
-public:
-    explicit CurrentDirectory(const std::string& sPath)
-    {
-        GetCurrentDirectoryA(sizeof(m_szOld), m_szOld);
-        m_fChanged = SetCurrentDirectoryA(sPath.c_str()) != FALSE;
-    }
-    ~CurrentDirectory() { SetCurrentDirectoryA(m_szOld); }
-    bool Changed() const { return m_fChanged; }
-
-private:
-    char m_szOld[MAX_PATH];
-    bool m_fChanged;
-};
 
 std::string Hex(unsigned u)
 {
@@ -162,15 +124,15 @@ TEST(CGenericCommandLine, ParsedLineAndTraces)
     vxtest::TraceCapture trace;
     CGenericCommandLine commandLine("prog /f \"a b\"  c");
     EXPECT_EQ(std::string("\"prog\" \"/f\" \"a b\" \"c\""), ToStd(commandLine.GetParsedCommandLine()));
-    EXPECT_EQ(1u, CountIn(trace, TRACE_ENTRY, "CGenericCommandLine::Init () entered.  Initializing command line"));
-    EXPECT_EQ(1u, CountIn(trace, TRACE_DETAIL, "Parsed command line: \"prog\" \"/f\" \"a b\" \"c\""));
+    EXPECT_EQ(1u, trace.Count(TRACE_ENTRY, "CGenericCommandLine::Init () entered.  Initializing command line"));
+    EXPECT_EQ(1u, trace.Count(TRACE_DETAIL, "Parsed command line: \"prog\" \"/f\" \"a b\" \"c\""));
     trace.Clear();
     CVxCiString sValue("before");
     commandLine.GetOption("F", sValue);
     commandLine.GetOption("g", sValue);
-    EXPECT_EQ(1u, CountIn(trace, TRACE_ENTRY, "CGenericCommandLine::GetOption () entered.  Looking for F"));
-    EXPECT_EQ(1u, CountIn(trace, TRACE_EXIT, "CGenericCommandLine::GetOption () exiting.  F given on command line.  val = a b"));
-    EXPECT_EQ(1u, CountIn(trace, TRACE_EXIT, "CGenericCommandLine::GetOption () exiting.  g NOT given on command line.  val = a b"));
+    EXPECT_EQ(1u, trace.Count(TRACE_ENTRY, "CGenericCommandLine::GetOption () entered.  Looking for F"));
+    EXPECT_EQ(1u, trace.Count(TRACE_EXIT, "CGenericCommandLine::GetOption () exiting.  F given on command line.  val = a b"));
+    EXPECT_EQ(1u, trace.Count(TRACE_EXIT, "CGenericCommandLine::GetOption () exiting.  g NOT given on command line.  val = a b"));
 }
 
 TEST(CGenericCommandLine, ProcessCommandLineIsTracedOncePerProcess)
@@ -181,7 +143,7 @@ TEST(CGenericCommandLine, ProcessCommandLineIsTracedOncePerProcess)
     EXPECT_EQ(1u, trace.Count(sParsed));
     CGenericCommandLine process1;
     EXPECT_EQ(2u, trace.Count(sParsed));
-    EXPECT_EQ(1u, CountIn(trace, TRACE_KEY, sParsed));
+    EXPECT_EQ(1u, trace.Count(TRACE_KEY, sParsed));
     CGenericCommandLine process2;
     EXPECT_EQ(2u, trace.Count(sParsed));
     CGenericCommandLine given2("y");

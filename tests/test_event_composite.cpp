@@ -10,6 +10,7 @@
 #include "infrastructure/event_composite.h"
 #include "infrastructure/thread.h"
 #include "support/test_support.h"
+#include "support/trace_capture.h"
 
 static_assert(!std::is_copy_constructible<CEventComposite>::value, "groups are not copied");
 static_assert(!std::is_copy_assignable<CEventComposite>::value, "groups are not copied");
@@ -32,33 +33,6 @@ std::string Pointer(const void* p)
     std::snprintf(sz, sizeof(sz), "%p", p);
     return sz;
 }
-
-// The trace lines written while the object lives, every category let through.
-class TraceLines
-{
-public:
-    TraceLines() : m_dwOldMask(g_TraceLog.GetMask()), m_cbSkip(Read().size()) { g_TraceLog.SetMask(0x1BF); }
-    ~TraceLines() { g_TraceLog.SetMask(m_dwOldMask); }
-    size_t Count(const std::string& sPart) const
-    {
-        const std::string sText = Read();
-        size_t n = 0;
-        for (size_t i = sText.find(sPart, m_cbSkip); i != std::string::npos; i = sText.find(sPart, i + 1)) ++n;
-        return n;
-    }
-
-private:
-    TraceLines(const TraceLines&) = delete;
-    TraceLines& operator=(const TraceLines&) = delete;
-    static std::string Read()
-    {
-        std::string s;
-        vxtest::ReadFileBytes(g_TraceLog.GetPath().c_str(), &s);
-        return s;
-    }
-    DWORD m_dwOldMask;
-    size_t m_cbSkip;
-};
 
 // A manual-reset group of three manual-reset members a, b, c, in that order.
 class GroupTest : public ::testing::Test
@@ -97,7 +71,7 @@ unsigned long WINAPI WaitOnGroup(void* pv)
 
 TEST_F(GroupTest, SetMemberIsReportedUntilReset)
 {
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     EXPECT_EQ(WAIT_TIMEOUT, m_group.Wait(0));
     EXPECT_NE(0, m_c.Set(1));
     EXPECT_EQ(2, m_group.Wait(0));
@@ -143,7 +117,7 @@ TEST_F(GroupTest, SetMemberFoundFirstClearsALaterPulse)
 
 TEST_F(GroupTest, ReportOfANonMemberCannotBeNamed)
 {
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     CIPCEvent stranger;
     ASSERT_TRUE(stranger.CreateOpen(UniqueName("x").c_str(), NULL, NULL, 0, 0, 1) != NULL);
     EXPECT_NE(0u, m_group.Set(stranger));
@@ -156,7 +130,7 @@ TEST_F(GroupTest, ReportOfANonMemberCannotBeNamed)
 
 TEST_F(GroupTest, ResettingAMemberLeavesTheGroupAlone)
 {
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     EXPECT_NE(0, m_a.Set(1));
     EXPECT_NE(0u, m_a.Reset());
     EXPECT_NE(0, ResetEvent(m_a));
@@ -166,7 +140,7 @@ TEST_F(GroupTest, ResettingAMemberLeavesTheGroupAlone)
 
 TEST_F(GroupTest, MemberWithoutHandleTellsNobody)
 {
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     CIPCEvent empty;
     m_group += empty;
     EXPECT_EQ(0, SetEvent(empty));
@@ -176,7 +150,7 @@ TEST_F(GroupTest, MemberWithoutHandleTellsNobody)
 
 TEST_F(GroupTest, RegistrationIsTracedOnBothSides)
 {
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     CIPCEvent d;
     ASSERT_TRUE(d.CreateOpen(UniqueName("d").c_str(), NULL, NULL, 0, 0, 1) != NULL);
     m_group += d;
@@ -195,7 +169,7 @@ TEST(CEventComposite, OpenedGroupAnswersEveryReportBusy)
     CIPCEvent member;
     ASSERT_TRUE(member.CreateOpen(UniqueName("m").c_str(), NULL, NULL, 0, 0, 1) != NULL);
 
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     opened += member;
     EXPECT_EQ(1u, trace.Count("CEventComposite not initialized"));
     EXPECT_NE(0, member.Set(1)) << "the member itself is set";
@@ -209,7 +183,7 @@ TEST(CEventComposite, OpenedGroupAnswersEveryReportBusy)
 
 TEST(CEventComposite, GroupWithoutEvent)
 {
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     CEventComposite group;
     EXPECT_EQ(0, group.Wait(0)) << "a failed wait";
     EXPECT_EQ(1u, trace.Count("CIPCEvent::Wait(timeout) failed"));
@@ -221,7 +195,7 @@ TEST(CEventComposite, GroupWithoutEvent)
 TEST(CEventComposite, CreateTracesAndFailIfExistsRefuses)
 {
     const std::string sName = UniqueName("dup");
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     CEventComposite first, second;
     ASSERT_TRUE(first.CreateOpen(sName.c_str(), NULL, NULL, 1, 0, 1) != NULL);
     EXPECT_EQ(1u, trace.Count("CEventComposite(" + Pointer(&first) + ")"));
@@ -252,7 +226,7 @@ TEST(CEventComposite, MemberDestroyedFirstLeavesTheGroup)
         group += shortLived;
         EXPECT_NE(0, shortLived.Set(1));
     }
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     EXPECT_EQ(static_cast<long>(WAIT_ABANDONED), group.Wait(0)) << "the set member is gone";
     CIPCEvent other;
     ASSERT_TRUE(other.CreateOpen(UniqueName("o").c_str(), NULL, NULL, 0, 0, 1) != NULL);
@@ -266,7 +240,7 @@ TEST(CEventComposite, GroupDestroyedFirstLeavesItsMembers)
 {
     CIPCEvent member;
     ASSERT_TRUE(member.CreateOpen(UniqueName("gd").c_str(), NULL, NULL, 0, 0, 1) != NULL);
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     std::string sGroup;
     {
         CEventComposite group;
@@ -302,7 +276,7 @@ TEST(CEventComposite, NestedGroupReportsUpwards)
 // until the stack runs out.
 TEST(CEventComposite, CyclesEnd)
 {
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     CEventComposite self, left, right;
     CIPCEvent member;
     ASSERT_TRUE(self.CreateOpen(UniqueName("self").c_str(), NULL, NULL, 0, 0, 1) != NULL);

@@ -33,7 +33,7 @@ public:
     // A data file "vxtins01.dat" whose database list is sList.
     std::string WriteDataFile(const std::string& sList, const std::string& sMore = "") const
     {
-        return Write("vxtins01.dat", "[Version]\r\nInfrastructureDatabaseList=" + sList + "\r\n" + sMore);
+        return Write("vxtins01.dat", vxtest::DataFileText(sList, sMore));
     }
     const std::string& Path() const { return m_dir.Path(); }
 
@@ -212,7 +212,7 @@ TEST(Factory, BareNameIsFoundAndReloadedEveryTime)
     DataDir data;
     data.Write("m.dat", ModelFileText({{"One", "D1"}}, "m"));
     const std::string sBare = "vxbare" + std::to_string(GetCurrentProcessId()) + ".dat";
-    data.Write(sBare, "[Version]\r\nInfrastructureDatabaseList=m.dat\r\n");
+    data.Write(sBare, vxtest::DataFileText("m.dat"));
     char szOld[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof(szOld), szOld);
     ASSERT_TRUE(SetCurrentDirectoryA(data.Path().c_str()));
@@ -457,13 +457,6 @@ TEST(Factory, ProcessWideFactoryFollowsTheTraceLog)
 namespace
 {
 
-std::string WindowsDirectoryPath()
-{
-    char sz[MAX_PATH] = "";
-    GetWindowsDirectoryA(sz, sizeof(sz));
-    return sz;
-}
-
 // Files this test puts into the Windows directory, removed again.
 class WindowsDirFiles
 {
@@ -475,14 +468,14 @@ public:
     }
     std::string Add(const std::string& sName, const std::string& sText)
     {
-        const std::string sPath = WindowsDirectoryPath() + "\\" + sName;
+        const std::string sPath = vxtest::WindowsDirectory() + "\\" + sName;
         EXPECT_TRUE(vxtest::WriteFileBytes(sPath, sText));
         m_files.push_back(sPath);
         return sPath;
     }
     std::string AddDirectory(const std::string& sName)
     {
-        const std::string sPath = WindowsDirectoryPath() + "\\" + sName;
+        const std::string sPath = vxtest::WindowsDirectory() + "\\" + sName;
         EXPECT_TRUE(CreateDirectoryA(sPath.c_str(), NULL));
         m_dirs.push_back(sPath);
         return sPath;
@@ -511,7 +504,7 @@ TEST(FactoryMachine, NoPathFindsTheDataFilesOfTheWindowsDirectory)
     EXPECT_EQ(found.end(), std::find(found.begin(), found.end(), sTooLong));
     for (const std::string& sPath : found)
     {
-        EXPECT_EQ(0u, sPath.find(WindowsDirectoryPath() + "\\vx")) << sPath;
+        EXPECT_EQ(0u, sPath.find(vxtest::WindowsDirectory() + "\\vx")) << sPath;
         EXPECT_EQ(std::string::npos, sPath.find("vxqins93.dat")) << "a directory was listed";
     }
     // The second file names m.dat, which is not in the Windows directory.
@@ -521,7 +514,7 @@ TEST(FactoryMachine, NoPathFindsTheDataFilesOfTheWindowsDirectory)
     windows.Add("vxqm94.dat", ModelFileText({{"Windir Model", "WD"}}, "w"));
     factory.Init(NULL, 1);
     EXPECT_EQ(1u, factory.FactorADeviceModel("Windir Model").IsSupported());
-    EXPECT_EQ(WindowsDirectoryPath() + "\\vxqm94.dat", factory.FactorADeviceModel("Windir Model").GetDatFileName());
+    EXPECT_EQ(vxtest::WindowsDirectory() + "\\vxqm94.dat", factory.FactorADeviceModel("Windir Model").GetDatFileName());
 }
 
 TEST(FactoryMachine, EveryConstructionSetsTheTraceMask)

@@ -15,6 +15,7 @@
 #include "infrastructure/ipc_objects.h"
 #include "infrastructure/thread.h"
 #include "support/test_support.h"
+#include "support/trace_capture.h"
 
 static_assert(!std::is_copy_constructible<CIPCEvent>::value, "events are not copied");
 static_assert(!std::is_copy_assignable<CIPCEvent>::value, "events are not copied");
@@ -60,33 +61,6 @@ DWORD RunChild(const char* pszCase, const std::string& sName1, const std::string
     if (!result.fStarted || !result.fFinished) return 0xDEAD;
     return result.dwExitCode;
 }
-
-// The trace lines written while the object lives, every category let through.
-class TraceLines
-{
-public:
-    TraceLines() : m_dwOldMask(g_TraceLog.GetMask()), m_cbSkip(Read().size()) { g_TraceLog.SetMask(0x1BF); }
-    ~TraceLines() { g_TraceLog.SetMask(m_dwOldMask); }
-    size_t Count(const std::string& sPart) const
-    {
-        const std::string sText = Read();
-        size_t n = 0;
-        for (size_t i = sText.find(sPart, m_cbSkip); i != std::string::npos; i = sText.find(sPart, i + 1)) ++n;
-        return n;
-    }
-
-private:
-    TraceLines(const TraceLines&) = delete;
-    TraceLines& operator=(const TraceLines&) = delete;
-    static std::string Read()
-    {
-        std::string s;
-        vxtest::ReadFileBytes(g_TraceLog.GetPath().c_str(), &s);
-        return s;
-    }
-    DWORD m_dwOldMask;
-    size_t m_cbSkip;
-};
 
 struct DaclState
 {
@@ -522,7 +496,7 @@ TEST(CMutexLock, TimeOutOwnsNothing)
 
 TEST(CMutexLock, MutexWithoutHandle)
 {
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     CInfrastructureMutex mutex;
     CMutexLock lock(mutex);
     EXPECT_FALSE(lock.IsOwned());
@@ -663,7 +637,7 @@ TEST(TwoProcesses, ScopedLockTakesOverAnAbandonedMutex)
     CInfrastructureMutex mutex;
     ASSERT_TRUE(mutex.CreateOpen(sMutex.c_str(), NULL, NULL, 0, 0, 0) != NULL);
     ASSERT_EQ(0u, RunChild("DISABLED_TakesMutexAndEnds", sMutex));
-    TraceLines trace;
+    vxtest::TraceCapture trace;
     {
         CMutexLock lock(mutex, 5000);
         EXPECT_TRUE(lock.IsOwned());

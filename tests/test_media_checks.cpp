@@ -13,34 +13,11 @@
 namespace
 {
 
-// Lines of one category whose message contains sPart.
-size_t CountIn(const vxtest::TraceCapture& trace, DWORD dwFlags, const std::string& sPart)
-{
-    size_t n = 0;
-    for (const std::string& sText : trace.Texts(dwFlags))
-    {
-        if (sText.find(sPart) != std::string::npos) ++n;
-    }
-    return n;
-}
+using vxtest::ModulePath;
+using vxtest::WindowsDirectory;
+using vxtest::DirectoryOf;
 
 const char kSentinel = static_cast<char>(0xcc);
-
-std::string ModulePath()
-{
-    char sz[MAX_PATH];
-    const DWORD cch = GetModuleFileNameA(NULL, sz, sizeof(sz));
-    return std::string(sz, cch < sizeof(sz) ? cch : 0);
-}
-
-std::string DirectoryOf(const std::string& sPath) { return sPath.substr(0, sPath.find_last_of('\\')); }
-
-std::string WindowsDirectory()
-{
-    char sz[MAX_PATH];
-    const UINT cch = GetWindowsDirectoryA(sz, sizeof(sz));
-    return std::string(sz, cch < sizeof(sz) ? cch : 0);
-}
 
 // Three letters of this process's own, so parallel runs name different installed files.
 std::string UniqueDivision()
@@ -209,13 +186,13 @@ TEST(IsDriverSetAlreadyInstalled, ManufacturerKeyAndGuidValue)
         vxtest::TraceCapture trace;
         EXPECT_EQ(c.uExpected, IsDriverSetAlreadyInstalled(ToCi(sDataFile), 0x409, CVxCiString(c.pszGuidArgument)))
             << i;
-        EXPECT_EQ(1u, CountIn(trace, TRACE_ENTRY, "IsDriverSetAlreadyInstalled(" + sDataFile + ",409)")) << i;
+        EXPECT_EQ(1u, trace.Count(TRACE_ENTRY, "IsDriverSetAlreadyInstalled(" + sDataFile + ",409)")) << i;
         if (c.pszTrace)
         {
             EXPECT_EQ(1u, trace.Count(c.pszTrace)) << i;
         }
         EXPECT_EQ(c.pszKeyManufacturer && c.pszValue && c.uExpected ? 1u : 0u,
-                  CountIn(trace, TRACE_EXIT, "IsDriverSetAlreadyInstalled returns Win32 error =0"))
+                  trace.Count(TRACE_EXIT, "IsDriverSetAlreadyInstalled returns Win32 error =0"))
             << i;
     }
 }

@@ -29,31 +29,6 @@ CPort MakePort(const char* pszName)
     return port;
 }
 
-// HKEY_CURRENT_USER of this process redirected into a scratch key for the object's life.
-class HkcuRedirect
-{
-public:
-    HkcuRedirect() : m_hKey(NULL)
-    {
-        m_sPath = "Software\\VxTests\\hkcu_port_" + std::to_string(GetCurrentProcessId());
-        RegCreateKeyExA(HKEY_CURRENT_USER, m_sPath.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_hKey, NULL);
-        RegOverridePredefKey(HKEY_CURRENT_USER, m_hKey);
-    }
-    ~HkcuRedirect()
-    {
-        RegOverridePredefKey(HKEY_CURRENT_USER, NULL);
-        if (m_hKey) RegCloseKey(m_hKey);
-        vxtest::DeleteKeyTree(HKEY_CURRENT_USER, m_sPath);
-    }
-    HKEY Key() const { return m_hKey; }
-
-private:
-    HkcuRedirect(const HkcuRedirect&);
-    HkcuRedirect& operator=(const HkcuRedirect&);
-    std::string m_sPath;
-    HKEY m_hKey;
-};
-
 bool SetStringValue(HKEY hRoot, const char* pszKey, const char* pszName, const std::string& sValue)
 {
     HKEY hKey = NULL;
@@ -195,7 +170,7 @@ TEST(PortClass, NameRules)
         unsigned uSupported, uNoIO, uFileConnected, uDirect;
     };
     // No persistent network connection exists in the redirected user key.
-    HkcuRedirect hkcu;
+    vxtest::RegistryRedirect hkcu(HKEY_CURRENT_USER);
     const Case kCases[] = {
         {"usb001", 1, 0, 0, 1},       {"USB001", 1, 0, 0, 1},     {"dot4_001", 1, 0, 0, 1},
         {"DOT4001", 0, 0, 0, 1},      {"LPT1:", 0, 0, 0, 1},      {"lpt9:", 0, 0, 0, 1},
@@ -225,7 +200,7 @@ TEST(PortClass, NameRules)
 
 TEST(PortClass, ParallelPortMappedToNetworkIsNotDirect)
 {
-    HkcuRedirect hkcu;
+    vxtest::RegistryRedirect hkcu(HKEY_CURRENT_USER);
     ASSERT_TRUE(hkcu.Key() != NULL);
     ASSERT_TRUE(SetStringValue(HKEY_CURRENT_USER, "Network\\Persistent\\LPT1", "RemotePath", "\\\\SRV\\Laser"));
     // The key alone, without the value, is no redirection.

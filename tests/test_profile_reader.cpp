@@ -17,17 +17,6 @@
 namespace
 {
 
-// Lines of one category whose message contains sPart.
-size_t CountIn(const vxtest::TraceCapture& trace, DWORD dwFlags, const std::string& sPart)
-{
-    size_t n = 0;
-    for (const std::string& sText : trace.Texts(dwFlags))
-    {
-        if (sText.find(sPart) != std::string::npos) ++n;
-    }
-    return n;
-}
-
 const char kSentinel = static_cast<char>(0xcc);
 const DWORD kBig = 1 << 20;
 
@@ -372,7 +361,7 @@ TEST(ProfileArguments, DefaultLosesTrailingBlanks)
     std::vector<char> buffer(16, kSentinel);
     EXPECT_EQ(4u, ReadProfileString("s", "none", "dflt   ", buffer.data(), 10, sFile.c_str()));
     EXPECT_STREQ("dflt", buffer.data());
-    EXPECT_EQ(1u, CountIn(trace, TRACE_GENERAL, "GetPrivateProfileStringA() built the default value: \"dflt\""));
+    EXPECT_EQ(1u, trace.Count(TRACE_GENERAL, "GetPrivateProfileStringA() built the default value: \"dflt\""));
     // Only blanks go: a tab stays.
     EXPECT_EQ(5u, ReadProfileString("s", "none", "dflt\t ", buffer.data(), 10, sFile.c_str()));
 }
@@ -405,7 +394,7 @@ TEST(ProfileArguments, ErrorsReturnZeroAndWriteNothing)
         std::memset(buffer, kSentinel, sizeof(buffer));
         EXPECT_EQ(0u, ReadProfileString("s", "k", c.pszDefault, c.pszBuffer, c.nSize, c.pszFile)) << i;
         EXPECT_EQ(kSentinel, buffer[0]) << i;
-        EXPECT_EQ(1u, CountIn(trace, TRACE_FAILURE, c.pszTrace)) << i;
+        EXPECT_EQ(1u, trace.Count(TRACE_FAILURE, c.pszTrace)) << i;
     }
 
     const struct
@@ -440,7 +429,7 @@ TEST(ProfileArguments, MissingFileGivesTheDefaultOrTheHeldString)
     const std::string sFile = dir.File("missing.ini");
     vxtest::TraceCapture trace;
     EXPECT_EQ("dflt", Read(sFile, "s", "k"));
-    EXPECT_EQ(1u, CountIn(trace, TRACE_FAILURE, "CreateFile(" + sFile + ") fails with 2"));
+    EXPECT_EQ(1u, trace.Count(TRACE_FAILURE, "CreateFile(" + sFile + ") fails with 2"));
     EXPECT_FALSE(GetProfileCacheEntryInfo(sFile.c_str(), NULL));
     ProfileCacheEntryInfo info;
     EXPECT_FALSE(GetProfileCacheEntryInfo(sFile.c_str(), &info));  // no entry for a name never opened
@@ -538,7 +527,7 @@ TEST(ProfilePlatform, SmallFilesGoToTheSystemOnWindows9x)
     ASSERT_TRUE(Write(sLarge, Padded(sContent, PROFILE_NATIVE_SIZE_LIMIT)));
     vxtest::TraceCapture trace;
     EXPECT_EQ(Is9xRun() ? 1498u : 997u, Read(sSmall, "s", "a").size());
-    EXPECT_EQ(Is9xRun() ? 1u : 0u, CountIn(trace, TRACE_DETAIL, "GetPrivateProfileString redirected to native"));
+    EXPECT_EQ(Is9xRun() ? 1u : 0u, trace.Count(TRACE_DETAIL, "GetPrivateProfileString redirected to native"));
     trace.Clear();
     EXPECT_EQ(997u, Read(sLarge, "s", "a").size());
     EXPECT_EQ(0u, trace.Count("redirected to native"));

@@ -14,23 +14,12 @@
 namespace
 {
 
+using vxtest::CurrentDirectory;
+using vxtest::DirectoryOf;
+using vxtest::ModulePath;
+using vxtest::WindowsDirectory;
+
 const char kSentinel = static_cast<char>(0xcc);
-
-std::string ModulePath(HMODULE hModule)
-{
-    char sz[MAX_PATH];
-    const DWORD cch = GetModuleFileNameA(hModule, sz, sizeof(sz));
-    return std::string(sz, cch < sizeof(sz) ? cch : 0);
-}
-
-std::string DirectoryOf(const std::string& sPath) { return sPath.substr(0, sPath.find_last_of("\\/")); }
-
-std::string WindowsDirectory()
-{
-    char sz[MAX_PATH];
-    const UINT cch = GetWindowsDirectoryA(sz, sizeof(sz));
-    return std::string(sz, cch < sizeof(sz) ? cch : 0);
-}
 
 // The program's resource library is "<program>.dll" beside it, loaded once: put the test's
 // library there before any test runs. A child copied elsewhere finds none.
@@ -59,22 +48,6 @@ public:
 
 private:
     std::vector<std::string> m_paths;
-};
-
-class CurrentDirectory
-{
-public:
-    explicit CurrentDirectory(const std::string& sPath)
-    {
-        GetCurrentDirectoryA(sizeof(m_szOld), m_szOld);
-        m_fChanged = SetCurrentDirectoryA(sPath.c_str()) != FALSE;
-    }
-    ~CurrentDirectory() { SetCurrentDirectoryA(m_szOld); }
-    bool Changed() const { return m_fChanged; }
-
-private:
-    char m_szOld[MAX_PATH];
-    bool m_fChanged;
 };
 
 // A name no other test program or run uses.

@@ -452,30 +452,11 @@ struct FakeList
     bool fMutexWasHeld = true;
 };
 
-DWORD WINAPI ProbeSpoolerMutex(void* pContext)
-{
-    DWORD* pdwResult = static_cast<DWORD*>(pContext);
-    HANDLE hMutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "SpoolerMutex");
-    *pdwResult = hMutex ? WaitForSingleObject(hMutex, 0) : WAIT_FAILED;
-    if (*pdwResult == WAIT_OBJECT_0 || *pdwResult == WAIT_ABANDONED) ReleaseMutex(hMutex);
-    if (hMutex) CloseHandle(hMutex);
-    return 0;
-}
-
-bool HeldByAnotherThread()
-{
-    DWORD dwResult = WAIT_FAILED;
-    HANDLE hThread = CreateThread(NULL, 0, ProbeSpoolerMutex, &dwResult, 0, NULL);
-    WaitForSingleObject(hThread, 10000);
-    CloseHandle(hThread);
-    return dwResult == WAIT_TIMEOUT;
-}
-
 BOOL FakeListCall(BYTE* pBuffer, DWORD cbBuffer, DWORD* pcbNeeded, DWORD* pcReturned, void* pContext)
 {
     FakeList* p = static_cast<FakeList*>(pContext);
     ++p->nCalls;
-    if (!HeldByAnotherThread()) p->fMutexWasHeld = false;
+    if (!vxtest::IsMutexHeldElsewhere("SpoolerMutex")) p->fMutexWasHeld = false;
     *pcbNeeded = p->cbSize;
     if (!pBuffer)
     {

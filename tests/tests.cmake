@@ -15,6 +15,7 @@ vx_wine_test(NAME install_type_win98 EXE test_install_type RELEASE win98 SERIAL)
 vx_wine_test(NAME error_codes EXE test_error_codes)
 vx_wine_test(NAME error_codes_he EXE test_error_codes LOCALE he_IL.UTF-8 ARGS --gtest_filter=ShowMessageBox.StylePassedOn:GetLastErrorMsg.BoxIsAnInformationBoxWithoutOwner)
 vx_wine_test(NAME thread EXE test_thread)
+vx_wine_test(NAME owners EXE test_owners)
 vx_wine_test(NAME ipc_objects EXE test_ipc_objects ARGS --gtest_filter=-SpoolerMutex.*)
 vx_wine_test(NAME ipc_objects_spooler EXE test_ipc_objects SERIAL ARGS --gtest_filter=SpoolerMutex.*)  # fixed name
 vx_wine_test(NAME event_composite EXE test_event_composite)
@@ -80,9 +81,10 @@ endforeach()
 vx_wine_test(NAME device_model_ja EXE test_device_model LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*)
 vx_wine_test(NAME factory EXE test_factory ARGS --gtest_filter=-FactoryMachine.*)
 # On 9x files below 65500 bytes go to the system's profile function, which opens the file for
-# every value: the many-model loads take minutes there and run on NT only.
+# every value: the many-model loads, and the out-of-memory test's load per allocation, take
+# minutes there and run on NT only.
 vx_wine_test(NAME factory_win98 EXE test_factory RELEASE win98
-             ARGS --gtest_filter=-FactoryMachine.*:*GeneratedMedium*:*LargeModelsSections*)
+             ARGS --gtest_filter=-FactoryMachine.*:*GeneratedMedium*:*LargeModelsSections*:*OutOfMemory*)
 # The Windows directory's data files, vxzdbginfs.ini and the PDI's named objects are machine-wide.
 vx_wine_test(NAME factory_machine EXE test_factory SERIAL ARGS --gtest_filter=FactoryMachine.*)
 vx_wine_test(NAME language_map EXE test_language_map ARGS --gtest_filter=-LanguageMapMachine.*)

@@ -80,8 +80,12 @@ bool WriteGeneratedMedium(const std::string& sDirectory, int cFiles, int cModels
         pMedium->modelFiles.push_back(sDirectory + "\\" + sName);
         if (!WriteFileBytes(pMedium->modelFiles.back(), ModelFileText(iFile, cModelsPerFile))) return false;
     }
-    const std::string sData = "[Version]\r\nInfrastructureDatabaseList=" + sList + "\r\n";
-    return WriteFileBytes(pMedium->sDataFile, sData);
+    return WriteFileBytes(pMedium->sDataFile, DataFileText(sList));
+}
+
+std::string DataFileText(const std::string& sList, const std::string& sMore)
+{
+    return "[Version]\r\nInfrastructureDatabaseList=" + sList + "\r\n" + sMore;
 }
 
 }  // namespace vxtest

@@ -17,6 +17,10 @@ struct GeneratedMedium
     int cModelsPerFile = 0;
 };
 
+// The text of a data file whose "Version" section lists the model files sList (comma or blank
+// separated), followed by sMore as it stands.
+std::string DataFileText(const std::string& sList, const std::string& sMore = std::string());
+
 // The names the generator gives model iModel of file iFile (both from 0).
 std::string GeneratedModelName(int iFile, int iModel);
 std::string GeneratedDriverName(int iFile, int iModel);

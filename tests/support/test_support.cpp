@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/pdi_process.h"
+
 namespace vxtest
 {
 
@@ -175,26 +177,14 @@ ProcessResult RunProcess(const std::string& sCommandLine, const std::map<std::st
                          DWORD dwTimeoutMs)
 {
     ProcessResult result;
-    std::vector<char> commandLine(sCommandLine.begin(), sCommandLine.end());
-    commandLine.push_back('\0');
-    std::vector<char> block = EnvironmentBlock(environment);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(NULL, commandLine.data(), NULL, NULL, FALSE, 0, block.data(), NULL, &si, &pi)) return result;
+    ChildProcess child;
+    if (!child.Start(sCommandLine, environment)) return result;
     result.fStarted = true;
-    CloseHandle(pi.hThread);
-    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0)
-    {
-        result.fFinished = true;
-        GetExitCodeProcess(pi.hProcess, &result.dwExitCode);
-    }
+    result.fFinished = child.Wait(dwTimeoutMs);
+    if (result.fFinished)
+        result.dwExitCode = child.ExitCode();
     else
-    {
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, 5000);
-    }
-    CloseHandle(pi.hProcess);
+        child.Kill();
     return result;
 }
 
@@ -219,16 +209,17 @@ void SetWineVersionFor(const std::string& sExeName, const std::string& sRelease)
     RegCloseKey(hKey);
 }
 
-HklmRedirect::HklmRedirect() : m_hKey(NULL)
+RegistryRedirect::RegistryRedirect(HKEY hRoot) : m_hRoot(hRoot), m_hKey(NULL)
 {
-    m_sKeyPath = "Software\\VxTests\\hklm_" + UniqueSuffix();
+    // The scratch key lives under the real HKEY_CURRENT_USER, made before any redirection.
+    m_sKeyPath = "Software\\VxTests\\redirect_" + UniqueSuffix();
     RegCreateKeyExA(HKEY_CURRENT_USER, m_sKeyPath.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &m_hKey, NULL);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_hKey);
+    RegOverridePredefKey(m_hRoot, m_hKey);
 }
 
-HklmRedirect::~HklmRedirect()
+RegistryRedirect::~RegistryRedirect()
 {
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, NULL);
+    RegOverridePredefKey(m_hRoot, NULL);
     if (m_hKey) RegCloseKey(m_hKey);
     DeleteKeyTree(HKEY_CURRENT_USER, m_sKeyPath);
 }
@@ -260,6 +251,66 @@ unsigned TerminateProcessesWhere(const std::function<bool(const char* pszExeName
     }
     CloseHandle(hSnapshot);
     return nEnded;
+}
+
+std::string ModulePath(HMODULE hModule)
+{
+    char sz[MAX_PATH];
+    const DWORD cch = GetModuleFileNameA(hModule, sz, sizeof(sz));
+    return std::string(sz, cch < sizeof(sz) ? cch : 0);
+}
+
+std::string DirectoryOf(const std::string& sPath) { return sPath.substr(0, sPath.find_last_of("\\/")); }
+
+std::string WindowsDirectory()
+{
+    char sz[MAX_PATH];
+    const UINT cch = GetWindowsDirectoryA(sz, sizeof(sz));
+    return std::string(sz, cch < sizeof(sz) ? cch : 0);
+}
+
+CurrentDirectory::CurrentDirectory(const std::string& sPath)
+{
+    m_szOld[0] = '\0';
+    GetCurrentDirectoryA(sizeof(m_szOld), m_szOld);
+    m_fChanged = SetCurrentDirectoryA(sPath.c_str()) != FALSE;
+}
+
+CurrentDirectory::~CurrentDirectory()
+{
+    if (m_fChanged) SetCurrentDirectoryA(m_szOld);
+}
+
+namespace
+{
+
+struct MutexProbe
+{
+    const char* pszName;
+    DWORD dwWait;
+};
+
+DWORD WINAPI ProbeMutex(void* pContext)
+{
+    MutexProbe* pProbe = static_cast<MutexProbe*>(pContext);
+    HANDLE hMutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, pProbe->pszName);
+    pProbe->dwWait = hMutex ? WaitForSingleObject(hMutex, 0) : WAIT_FAILED;
+    if (pProbe->dwWait == WAIT_OBJECT_0 || pProbe->dwWait == WAIT_ABANDONED) ReleaseMutex(hMutex);
+    if (hMutex) CloseHandle(hMutex);
+    return 0;
+}
+
+}  // namespace
+
+bool IsMutexHeldElsewhere(const char* pszName)
+{
+    MutexProbe probe = {pszName, WAIT_FAILED};
+    DWORD dwThreadId = 0;
+    HANDLE hThread = CreateThread(NULL, 0, ProbeMutex, &probe, 0, &dwThreadId);
+    if (!hThread) return false;
+    WaitForSingleObject(hThread, 10000);
+    CloseHandle(hThread);
+    return probe.dwWait == WAIT_TIMEOUT;
 }
 
 }  // namespace vxtest

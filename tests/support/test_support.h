@@ -69,23 +69,56 @@ void SetWineVersionFor(const std::string& sExeName, const std::string& sRelease)
 // of processes it ended.
 unsigned TerminateProcessesWhere(const std::function<bool(const char* pszExeName, DWORD dwParentId)>& pfnWhich);
 
-// Redirects HKEY_LOCAL_MACHINE of this process into a scratch key for the object's life.
-class HklmRedirect
+// Redirects a predefined key (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER) of this process into a
+// scratch key of its own for the object's life, so tests do not see each other's values.
+class RegistryRedirect
 {
 public:
-    HklmRedirect();
-    ~HklmRedirect();
+    explicit RegistryRedirect(HKEY hRoot);
+    ~RegistryRedirect();
     HKEY Key() const { return m_hKey; }
 
 private:
-    HklmRedirect(const HklmRedirect&);
-    HklmRedirect& operator=(const HklmRedirect&);
+    RegistryRedirect(const RegistryRedirect&);
+    RegistryRedirect& operator=(const RegistryRedirect&);
+    HKEY m_hRoot;
     std::string m_sKeyPath;
     HKEY m_hKey;
 };
 
+class HklmRedirect : public RegistryRedirect
+{
+public:
+    HklmRedirect() : RegistryRedirect(HKEY_LOCAL_MACHINE) {}
+};
+
 // Deletes a key of a real root with everything below it; quiet when it is missing.
 void DeleteKeyTree(HKEY hRoot, const std::string& sPath);
+
+// The file of a loaded module (this program for NULL); the folder of a path, without its
+// trailing separator; the Windows directory.
+std::string ModulePath(HMODULE hModule = NULL);
+std::string DirectoryOf(const std::string& sPath);
+std::string WindowsDirectory();
+
+// Makes sPath the current directory for the object's life.
+class CurrentDirectory
+{
+public:
+    explicit CurrentDirectory(const std::string& sPath);
+    ~CurrentDirectory();
+    bool Changed() const { return m_fChanged; }
+
+private:
+    CurrentDirectory(const CurrentDirectory&);
+    CurrentDirectory& operator=(const CurrentDirectory&);
+    char m_szOld[MAX_PATH];
+    bool m_fChanged;
+};
+
+// Whether another thread finds the named mutex owned: it tries to take it without waiting
+// (and gives it back at once when it could).
+bool IsMutexHeldElsewhere(const char* pszName);
 
 }  // namespace vxtest
 

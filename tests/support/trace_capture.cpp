@@ -96,12 +96,14 @@ std::vector<std::string> TraceCapture::Texts(DWORD dwFlags) const
     return texts;
 }
 
-size_t TraceCapture::Count(const std::string& sPart) const
+size_t TraceCapture::Count(const std::string& sPart) const { return Count(0, sPart); }
+
+size_t TraceCapture::Count(DWORD dwFlags, const std::string& sPart) const
 {
     size_t n = 0;
-    for (const TraceLine& line : Lines())
+    for (const std::string& sText : Texts(dwFlags))
     {
-        if (line.sText.find(sPart) != std::string::npos) ++n;
+        if (sText.find(sPart) != std::string::npos) ++n;
     }
     return n;
 }

@@ -31,8 +31,9 @@ public:
     std::vector<TraceLine> Lines() const;
     // The messages only, optionally only those of one category.
     std::vector<std::string> Texts(DWORD dwFlags = 0) const;
-    // How many messages contain sPart.
+    // How many messages contain sPart (of one category only, when dwFlags is given).
     size_t Count(const std::string& sPart) const;
+    size_t Count(DWORD dwFlags, const std::string& sPart) const;
     void Clear();
 
 private:
