@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <string>
 #include <thread>
@@ -432,6 +433,114 @@ TEST_F(InstallFlowTest, WrongValueTypesInTheGlueKey)
                         "MimicLegacyGlue( sCmdLine ) == false"}),
               conditions);
     EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
+// Each handshake object's name taken by an object of the other type: the creation fails, the run
+// fails there, and the clean-up touches only what was created before. The Glue's finish signal
+// comes only from a created finish event. Before the run the driver signal is set and the
+// finish signal is not, so a reset and a set show.
+TEST_F(InstallFlowTest, HandshakeObjectThatCannotBeCreatedEndsTheRunThere)
+{
+    struct Case
+    {
+        const char* pszName;
+        bool fMutex;                 // the name's holder: a mutex, else an event
+        const char* pszCondition;
+        bool fRan, fInstalled, fFinished;  // signalled after the run
+    };
+    const Case kCases[] = {
+        {"VXZ_Glue_Ran", true, "hEventGlueRan == 0", false, true, false},
+        {"VXZ_Glue_Installed_Driver", true, "hEventGlueInstalledDriver == 0", true, false, false},
+        {"VXZ_Glue_Finished", true, "hEventGlueFinished == 0", true, false, false},
+        {"VXZ_Installation_Initializing", false, "hMutexInstallerInitializing == 0", true, false, true},
+    };
+    for (const Case& c : kCases)
+    {
+        RecordGlueInstall();
+        HANDLE* phOwn = std::string(c.pszName) == "VXZ_Glue_Ran" ? &m_hRan
+                        : std::string(c.pszName) == "VXZ_Glue_Installed_Driver" ? &m_hInstalled
+                        : std::string(c.pszName) == "VXZ_Glue_Finished" ? &m_hFinished
+                                                                              : NULL;
+        if (phOwn)
+        {
+            CloseHandle(*phOwn);
+            *phOwn = NULL;
+        }
+        HANDLE hSquatter = c.fMutex ? CreateMutexA(NULL, FALSE, c.pszName) : CreateEventA(NULL, TRUE, FALSE, c.pszName);
+        ASSERT_TRUE(hSquatter != NULL) << c.pszName;
+        ResetEvent(m_hRan);
+        SetEvent(m_hInstalled);
+        ResetEvent(m_hFinished);
+        const std::vector<std::string> log = RunPdi();
+        CloseHandle(hSquatter);
+        EXPECT_EQ("The PDI Failed", log.back()) << c.pszName;
+        const std::vector<std::string> expected = {"sDriverName.empty()", c.pszCondition,
+                                                   "MimicLegacyGlue( sCmdLine ) == false"};
+        EXPECT_EQ(expected, vxtest::ConditionTexts(log)) << c.pszName;
+        if (m_hRan)
+        {
+            EXPECT_EQ(c.fRan, IsSignalled(m_hRan)) << c.pszName;
+        }
+        if (m_hInstalled)
+        {
+            EXPECT_EQ(c.fInstalled, IsSignalled(m_hInstalled)) << c.pszName;
+        }
+        if (m_hFinished)
+        {
+            EXPECT_EQ(c.fFinished, IsSignalled(m_hFinished)) << c.pszName;
+        }
+        EXPECT_TRUE(Runs().empty()) << c.pszName;
+        if (phOwn) *phOwn = CreateEventA(NULL, TRUE, FALSE, c.pszName);
+        DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
+    }
+}
+
+// The product installer missing from the medium: its start fails with a logged line, and the
+// product is still told and the run succeeds.
+TEST_F(InstallFlowTest, MissingInstallerIsLoggedAndTheProductStillSignalled)
+{
+    RecordGlueInstall();
+    ASSERT_TRUE(DeleteFileA((m_medium.Root() + "\\vxzsetup.exe").c_str()));
+    const std::vector<std::string> log = RunPdi();
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    EXPECT_EQ(Expected({"lResult != ERROR_SUCCESS", "WinExecResult == ERROR_FILE_NOT_FOUND"}), vxtest::ConditionTexts(log));
+    EXPECT_EQ(std::vector<std::string>{"fix1.exe"}, Runs());
+    std::string sValue;
+    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
+    EXPECT_EQ("1", sValue);
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
+// A medium that names only one of its division and last I/O revision: the other stays empty
+// and the product is signalled under the name the one gives.
+TEST_F(InstallFlowTest, MediumWithOnlyDivisionOrRevision)
+{
+    const struct
+    {
+        const char* pszDropped;
+        const char* pszSignal;
+    } kCases[] = {
+        {"LAST_IO_REVISION=7\r\n", "ABC_PNPFinishedEvent_00"},
+        {"DIVISION=ABC\r\n", "_PNPFinishedEvent_07"},
+    };
+    for (const auto& c : kCases)
+    {
+        RecordGlueInstall();
+        std::string sAutorun = Autorun("SilentInstall=Yes\r\n");
+        sAutorun.erase(sAutorun.find(c.pszDropped), std::strlen(c.pszDropped));
+        ASSERT_TRUE(m_medium.WriteFile("autorun.inf", sAutorun));
+        HANDLE hProduct = CreateEventA(NULL, TRUE, FALSE, c.pszSignal);
+        ASSERT_TRUE(hProduct != NULL);
+        const std::vector<std::string> log = RunPdi();
+        EXPECT_EQ("The PDI Succeeded", log.back()) << c.pszSignal;
+        EXPECT_EQ(Expected({"lResult != ERROR_SUCCESS"}), vxtest::ConditionTexts(log)) << c.pszSignal;
+        EXPECT_TRUE(IsSignalled(hProduct)) << c.pszSignal;
+        CloseHandle(hProduct);
+        DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
+        DeleteFileA(m_medium.RecordFile().c_str());
+    }
+    std::string sValue;
+    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_00", &sValue));
 }
 
 // Three minutes of waiting: the PDI gives up on a mutex the Glue does not release.
