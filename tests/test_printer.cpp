@@ -697,6 +697,30 @@ TEST(PrinterAccess, DeniedKeyShowsTheWarning)
     }
 }
 
+// The refusal's warning waits for a person, so it comes only after the spooler mutex was given
+// back: meanwhile another thread takes it at once.
+TEST(PrinterAccess, RefusedChangeWarnsWithTheSpoolerMutexFree)
+{
+    std::unique_ptr<CPrinter> pPrinter(NewPrinter(kUsbPrinter));
+    void* pInfo = pPrinter->GetPrinterInfo(2);
+    ASSERT_TRUE(pInfo != NULL);
+    SpoolerCallNotes notes(true);
+    ASSERT_TRUE(notes.Applied());
+    bool fHeldWhileShown = true;
+    {
+        vxtest::BoxAnswerer answerer("Warning", IDOK, 20000,
+                                     [&fHeldWhileShown] { fHeldWhileShown = SpoolerMutexHeldElsewhere(); });
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(0u, pPrinter->SetPrinterInfo(pInfo, 2));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+        ASSERT_TRUE(answerer.Wait());
+        EXPECT_TRUE(answerer.HasText("No rights for Bi-Di"));
+    }
+    EXPECT_FALSE(fHeldWhileShown) << "the warning was up while the spooler mutex was held";
+    EXPECT_EQ(std::vector<std::string>{"SetPrinterA held"}, notes.Take());
+    pPrinter->ReleasePrinterInfo(pInfo);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Bidirectional support and the language monitor
 
