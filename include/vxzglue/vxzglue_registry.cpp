@@ -359,6 +359,10 @@ bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey)
             return LOG_CONDITION_FAILED("RegRecursiveDeleteKey( hRegSubkey, pszSubkeyName ) == false");
     }
     hRegSubkey.Reset();
+    // When this fails the key is still there: a child was added meanwhile, or a child that links
+    // to another key took its target with it and stayed itself. Saying false keeps the answer
+    // true to the registry, and RegDeleteKey's summary line names the path; callers that do not
+    // care, the PDI among them, ignore the result.
     lResult = RegDeleteKeyA(hRegKey, sSubkey.c_str());
     if (lResult != ERROR_SUCCESS) return LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
     return true;
