@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/import_patch.h"
 #include "support/log_capture.h"
 #include "support/test_support.h"
 #include "vxzglue/vxzglue_registry.h"
@@ -827,6 +828,37 @@ TEST_F(Registry, RecursiveDeleteFailures)
     EXPECT_FALSE(KeyExists(std::string(kKey) + "\\Direct"));
     EXPECT_TRUE(m_log.Lines().empty());
     RegCloseKey(hKey);
+}
+
+namespace
+{
+
+LONG g_lFlushes = 0;
+
+LONG WINAPI RefusedFlush(HKEY)
+{
+    InterlockedIncrement(&g_lFlushes);
+    return ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+// A value that was set is there for every reader even when the flush fails: the write counts
+// as done, with no lines.
+TEST_F(Registry, FailedFlushLeavesTheWriteDone)
+{
+    vxtest::ImportPatch flush(GetModuleHandleA(NULL), "advapi32.dll", "RegFlushKey",
+                              reinterpret_cast<const void*>(&RefusedFlush));
+    ASSERT_TRUE(flush.Applied());
+    g_lFlushes = 0;
+    Clear();
+    EXPECT_TRUE(RegSetStringValue(kKey, "Flushed", "text", true));
+    EXPECT_TRUE(RegSetDwordValue(kKey, "FlushedNumber", 7, true));
+    EXPECT_EQ(2, g_lFlushes);
+    EXPECT_TRUE(m_log.Lines().empty());
+    EXPECT_EQ(std::string("text", 5), QueryRaw(kKey, "Flushed").sData);
+    const DWORD dwSeven = 7;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&dwSeven), 4), QueryRaw(kKey, "FlushedNumber").sData);
 }
 
 // ---- The Glue's parameters from the registry --------------------------------------------

@@ -39,6 +39,11 @@ private:
 
 const char* OrNull(const CVxCiString& s) { return s.empty() ? "NULL" : s.c_str(); }
 
+// Once set, a value is in the registry for every reader, whether or not the flush reached the
+// disk (the registry writes it out lazily anyway). A failed flush therefore does not turn a
+// write into a failure that callers would act on while the Glue already reads the value.
+void FlushWrittenKey(HKEY hKey) { RegFlushKey(hKey); }
+
 }  // namespace
 
 bool RegGetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, CVxCiString* psValueData,
@@ -124,8 +129,11 @@ bool RegSetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
                                  reinterpret_cast<const BYTE*>(sValueData.c_str()),
                                  static_cast<DWORD>(sValueData.size() + 1));
     }
-    if (lResult == ERROR_SUCCESS) lResult = RegFlushKey(hKey.Get());
-    if (lResult == ERROR_SUCCESS) return true;
+    if (lResult == ERROR_SUCCESS)
+    {
+        FlushWrittenKey(hKey.Get());
+        return true;
+    }
 
     LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
     if (fLogFailure)
@@ -240,8 +248,11 @@ bool RegSetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, D
         lResult = RegSetValueExA(hKey.Get(), sValueName.c_str(), 0, REG_DWORD,
                                  reinterpret_cast<const BYTE*>(&dwValueData), sizeof(DWORD));
     }
-    if (lResult == ERROR_SUCCESS) lResult = RegFlushKey(hKey.Get());
-    if (lResult == ERROR_SUCCESS) return true;
+    if (lResult == ERROR_SUCCESS)
+    {
+        FlushWrittenKey(hKey.Get());
+        return true;
+    }
 
     LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
     if (fLogFailure)
