@@ -90,6 +90,7 @@ void CleanMachineState()
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, kModelKey);
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\C32");  // a medium without a division
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
 }
