@@ -580,8 +580,9 @@ private:
     }
 };
 
-// The PDI run from the sample medium, with TEMP pointed into it; its trace file's lines.
-std::vector<vxtest::TraceLine> RunPdiAndReadTrace(const std::string& sArguments)
+// The PDI run from the sample medium, with TEMP pointed into it; its trace file's lines. A given
+// sDataFile is the information file one folder above the PDI's, where its debug settings look.
+std::vector<vxtest::TraceLine> RunPdiAndReadTrace(const std::string& sArguments, const std::string& sDataFile = "")
 {
     std::string sAutorun, sModels;
     EXPECT_TRUE(vxtest::ReadFileBytes(vxtest::SourceDir() + "\\sample\\medium\\autorun.inf", &sAutorun));
@@ -590,6 +591,10 @@ std::vector<vxtest::TraceLine> RunPdiAndReadTrace(const std::string& sArguments)
     medium.AddRecorder("vxzsetup.exe");
     medium.AddRecorder("patches\\fix1.exe");
     medium.AddRecorder("patches\\fix2.exe");
+    if (!sDataFile.empty())
+    {
+        EXPECT_TRUE(medium.WriteFile("drivers\\autorun.inf", sDataFile));
+    }
     const GlueResults glue(medium.PdiFolder() + "\\");
     const std::string sCommandLine = "\"" + medium.PdiPath() + "\" " + sArguments;
     const vxtest::ProcessResult result = vxtest::RunProcess(
@@ -620,17 +625,32 @@ TEST(FactoryMachine, PdiRunWithoutDebugSettingsTracesOnlyItsCommandLine)
         << lines[0].sText;
 }
 
+// Lines of every category in dwMask and of no other.
+void ExpectCategories(const std::vector<vxtest::TraceLine>& lines, DWORD dwMask)
+{
+    DWORD dwSeen = 0;
+    for (const vxtest::TraceLine& line : lines)
+    {
+        dwSeen |= line.dwFlags;
+        EXPECT_EQ(0u, line.dwFlags & ~dwMask) << line.sText;  // nothing outside the mask
+    }
+    EXPECT_EQ(dwMask, dwSeen);
+}
+
 TEST(FactoryMachine, PdiRunWithLogOptionTracesEveryChosenCategory)
 {
     const std::vector<vxtest::TraceLine> lines = RunPdiAndReadTrace(std::string(kPdiSwitches) + " /log 0x2F");
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines[0].sText.find("\"/log\" \"0x2F\"")) << lines[0].sText;
-    DWORD dwSeen = 0;
-    for (const vxtest::TraceLine& line : lines)
-    {
-        dwSeen |= line.dwFlags;
-        EXPECT_EQ(0u, line.dwFlags & ~0x2Fu) << line.sText;  // nothing outside the mask
-    }
-    const DWORD categories[] = {TRACE_KEY, TRACE_ENTRY, TRACE_EXIT, TRACE_FAILURE, TRACE_DETAIL};
-    for (DWORD dwCategory : categories) EXPECT_NE(0u, dwSeen & dwCategory) << std::hex << dwCategory;
+    ExpectCategories(lines, 0x2F);
+}
+
+// As a real run finds it: no option, the data file found by the install-media lookup from the
+// PDI's folder, its "Log" key read at start-up.
+TEST(FactoryMachine, PdiRunTakesTheMaskFromTheMediumsDataFile)
+{
+    const std::vector<vxtest::TraceLine> lines =
+        RunPdiAndReadTrace(kPdiSwitches, "[Version]\r\nLog=0x2F\r\n");
+    ASSERT_GT(lines.size(), 1u);
+    ExpectCategories(lines, 0x2F);
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -88,6 +90,7 @@ void CleanMachineState()
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, kModelKey);
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\C32");  // a medium without a division
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
 }
@@ -132,10 +135,10 @@ protected:
         vxtest::SetWineVersionFor("vxfpdi14.exe", sRelease);
         const std::string sCommand = "\"" + m_medium.PdiPath() + "\" -printerdriver=" + kDriver +
                                      " -product=" + kPrinter + " -port=LPT1:";
-        m_result = vxtest::RunProcess(sCommand, {{"TEMP", m_medium.TempFolder()},
-                                                 {"TMP", m_medium.TempFolder()},
-                                                 {"VX_RECORD_FILE", m_medium.RecordFile()}},
-                                      dwTimeoutMs);
+        std::map<std::string, std::string> environment = m_environment;
+        environment["TEMP"] = environment["TMP"] = m_medium.TempFolder();
+        environment["VX_RECORD_FILE"] = m_medium.RecordFile();
+        m_result = vxtest::RunProcess(sCommand, environment, dwTimeoutMs);
         return m_medium.InstallLog();
     }
 
@@ -147,6 +150,7 @@ protected:
     }
 
     vxtest::ScratchMedium m_medium;
+    std::map<std::string, std::string> m_environment;  // more for the PDI and what it starts
     vxtest::ProcessResult m_result;
     HANDLE m_hRan = NULL, m_hInstalled = NULL, m_hFinished = NULL;
 };
@@ -359,10 +363,7 @@ TEST_F(InstallFlowTest, EmptyFriendlyNameOnWindows2000Fails)
     WriteString(DriverKey(), "PrinterFriendlyName", "");
     const std::vector<std::string> log = RunPdi("win2k");
     EXPECT_EQ("The PDI Failed", log.back());
-    const std::vector<std::string> conditions = vxtest::ConditionTexts(log);
-    ASSERT_GE(conditions.size(), 2u);
-    EXPECT_EQ("printerName == \"\"", conditions[conditions.size() - 2]);
-    EXPECT_EQ("MimicLegacyGlue( sCmdLine ) == false", conditions.back());
+    EXPECT_EQ(Expected({"printerName == \"\"", "MimicLegacyGlue( sCmdLine ) == false"}), vxtest::ConditionTexts(log));
     std::string s;
     EXPECT_TRUE(ReadString(DriverKey(), "corunpdi", &s));
     EXPECT_EQ("true", s);
@@ -433,6 +434,114 @@ TEST_F(InstallFlowTest, WrongValueTypesInTheGlueKey)
                         "MimicLegacyGlue( sCmdLine ) == false"}),
               conditions);
     EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
+// Each handshake object's name taken by an object of the other type: the creation fails, the run
+// fails there, and the clean-up touches only what was created before. The Glue's finish signal
+// comes only from a created finish event. Before the run the driver signal is set and the
+// finish signal is not, so a reset and a set show.
+TEST_F(InstallFlowTest, HandshakeObjectThatCannotBeCreatedEndsTheRunThere)
+{
+    struct Case
+    {
+        const char* pszName;
+        bool fMutex;                 // the name's holder: a mutex, else an event
+        const char* pszCondition;
+        bool fRan, fInstalled, fFinished;  // signalled after the run
+    };
+    const Case kCases[] = {
+        {"VXZ_Glue_Ran", true, "hEventGlueRan == 0", false, true, false},
+        {"VXZ_Glue_Installed_Driver", true, "hEventGlueInstalledDriver == 0", true, false, false},
+        {"VXZ_Glue_Finished", true, "hEventGlueFinished == 0", true, false, false},
+        {"VXZ_Installation_Initializing", false, "hMutexInstallerInitializing == 0", true, false, true},
+    };
+    for (const Case& c : kCases)
+    {
+        RecordGlueInstall();
+        HANDLE* phOwn = std::string(c.pszName) == "VXZ_Glue_Ran" ? &m_hRan
+                        : std::string(c.pszName) == "VXZ_Glue_Installed_Driver" ? &m_hInstalled
+                        : std::string(c.pszName) == "VXZ_Glue_Finished" ? &m_hFinished
+                                                                              : NULL;
+        if (phOwn)
+        {
+            CloseHandle(*phOwn);
+            *phOwn = NULL;
+        }
+        HANDLE hSquatter = c.fMutex ? CreateMutexA(NULL, FALSE, c.pszName) : CreateEventA(NULL, TRUE, FALSE, c.pszName);
+        ASSERT_TRUE(hSquatter != NULL) << c.pszName;
+        ResetEvent(m_hRan);
+        SetEvent(m_hInstalled);
+        ResetEvent(m_hFinished);
+        const std::vector<std::string> log = RunPdi();
+        CloseHandle(hSquatter);
+        EXPECT_EQ("The PDI Failed", log.back()) << c.pszName;
+        const std::vector<std::string> expected = {"sDriverName.empty()", c.pszCondition,
+                                                   "MimicLegacyGlue( sCmdLine ) == false"};
+        EXPECT_EQ(expected, vxtest::ConditionTexts(log)) << c.pszName;
+        if (m_hRan)
+        {
+            EXPECT_EQ(c.fRan, IsSignalled(m_hRan)) << c.pszName;
+        }
+        if (m_hInstalled)
+        {
+            EXPECT_EQ(c.fInstalled, IsSignalled(m_hInstalled)) << c.pszName;
+        }
+        if (m_hFinished)
+        {
+            EXPECT_EQ(c.fFinished, IsSignalled(m_hFinished)) << c.pszName;
+        }
+        EXPECT_TRUE(Runs().empty()) << c.pszName;
+        if (phOwn) *phOwn = CreateEventA(NULL, TRUE, FALSE, c.pszName);
+        DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
+    }
+}
+
+// The product installer missing from the medium: its start fails with a logged line, and the
+// product is still told and the run succeeds.
+TEST_F(InstallFlowTest, MissingInstallerIsLoggedAndTheProductStillSignalled)
+{
+    RecordGlueInstall();
+    ASSERT_TRUE(DeleteFileA((m_medium.Root() + "\\vxzsetup.exe").c_str()));
+    const std::vector<std::string> log = RunPdi();
+    EXPECT_EQ("The PDI Succeeded", log.back());
+    EXPECT_EQ(Expected({"lResult != ERROR_SUCCESS", "WinExecResult == ERROR_FILE_NOT_FOUND"}), vxtest::ConditionTexts(log));
+    EXPECT_EQ(std::vector<std::string>{"fix1.exe"}, Runs());
+    std::string sValue;
+    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
+    EXPECT_EQ("1", sValue);
+    EXPECT_TRUE(IsSignalled(m_hFinished));
+}
+
+// A medium that names only one of its division and last I/O revision: the other stays empty
+// and the product is signalled under the name the one gives.
+TEST_F(InstallFlowTest, MediumWithOnlyDivisionOrRevision)
+{
+    const struct
+    {
+        const char* pszDropped;
+        const char* pszSignal;
+    } kCases[] = {
+        {"LAST_IO_REVISION=7\r\n", "ABC_PNPFinishedEvent_00"},
+        {"DIVISION=ABC\r\n", "_PNPFinishedEvent_07"},
+    };
+    for (const auto& c : kCases)
+    {
+        RecordGlueInstall();
+        std::string sAutorun = Autorun("SilentInstall=Yes\r\n");
+        sAutorun.erase(sAutorun.find(c.pszDropped), std::strlen(c.pszDropped));
+        ASSERT_TRUE(m_medium.WriteFile("autorun.inf", sAutorun));
+        HANDLE hProduct = CreateEventA(NULL, TRUE, FALSE, c.pszSignal);
+        ASSERT_TRUE(hProduct != NULL);
+        const std::vector<std::string> log = RunPdi();
+        EXPECT_EQ("The PDI Succeeded", log.back()) << c.pszSignal;
+        EXPECT_EQ(Expected({"lResult != ERROR_SUCCESS"}), vxtest::ConditionTexts(log)) << c.pszSignal;
+        EXPECT_TRUE(IsSignalled(hProduct)) << c.pszSignal;
+        CloseHandle(hProduct);
+        DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
+        DeleteFileA(m_medium.RecordFile().c_str());
+    }
+    std::string sValue;
+    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_00", &sValue));
 }
 
 // Three minutes of waiting: the PDI gives up on a mutex the Glue does not release.
@@ -558,9 +667,10 @@ TEST_F(DefaultPrinterFlowTest, QuestionOnXpAndWindows2000AnsweredYes)
     }
 }
 
-// The PDI creates the installation mutex and must leave nobody owning it: a handle taken while
-// the question holds it keeps the mutex alive past the PDI's end, and a PDI that ended still
-// owning it would leave it abandoned.
+// The PDI creates the installation mutex owned and then waits for it: it owns it twice and must
+// give it back twice, so that the release after the question frees it. The patch the PDI waits
+// for, and the installer after it, take it at once (the recorder tries and reports). A handle
+// taken while the question holds it keeps the mutex alive past the PDI's end: free, not abandoned.
 TEST_F(DefaultPrinterFlowTest, AnsweredNoChangesNothingAndLeavesTheMutexFree)
 {
     ASSERT_TRUE(m_fPrinter);
@@ -568,12 +678,18 @@ TEST_F(DefaultPrinterFlowTest, AnsweredNoChangesNothingAndLeavesTheMutexFree)
     HANDLE hMutex = NULL;
     vxtest::BoxAnswerer answerer("Set Default Printer", IDNO, 60000,
                                  [&hMutex] { hMutex = OpenMutexA(SYNCHRONIZE, FALSE, "VXZ_Installation_Initializing"); });
+    m_environment["VX_RECORD_MUTEX"] = "VXZ_Installation_Initializing";
     const std::vector<std::string> log = RunPdi("winxp");
     answerer.Wait();
     EXPECT_TRUE(answerer.Found());
     EXPECT_EQ("The PDI Succeeded", log.back());
     EXPECT_EQ(kOther, vxtest::DefaultPrinterName());
     ASSERT_TRUE(hMutex != NULL) << "the question was shown without the mutex";
+    const std::vector<std::string> runs = m_medium.RecordedRuns();
+    ASSERT_EQ(2u, runs.size());
+    EXPECT_EQ(0u, runs[0].find("ran fix1.exe | ")) << runs[0];
+    EXPECT_EQ(" | mutex free", runs[0].substr(runs[0].rfind(" | "))) << "the patch found the mutex owned";
+    EXPECT_EQ(" | mutex free", runs[1].substr(runs[1].rfind(" | "))) << "the installer found the mutex owned";
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hMutex, 0));
     ReleaseMutex(hMutex);
     CloseHandle(hMutex);

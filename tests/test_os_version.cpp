@@ -10,6 +10,7 @@
 
 #include "../infrastructure/os_version_internal.h"
 #include "infrastructure/os_version.h"
+#include "support/import_patch.h"
 #include "support/test_support.h"
 
 namespace
@@ -124,15 +125,38 @@ TEST(OsVersionOnThisRelease, PredicatesAndFormatters)
     EXPECT_EQ(std::string(pCase->pszName), GetOSName().c_str()) << sRelease;
 }
 
+// The system's own query, counted while the library statically linked into this program is
+// pointed at the counter.
+os_internal::GetVersionExFn g_pfnSystemGetVersionEx = NULL;
+LONG g_lVersionQueries = 0;
+
+BOOL WINAPI CountingGetVersionEx(OSVERSIONINFOA* pVersion)
+{
+    InterlockedIncrement(&g_lVersionQueries);
+    return g_pfnSystemGetVersionEx(pVersion);
+}
+
 TEST(OsVersionOnThisRelease, RecordIsFilledOnceAndKept)
 {
     const OSVERSIONINFOEXA& tFirst = GetOSVersionRecord();
-    OSVERSIONINFOEXA tBefore = tFirst;
-    // The other functions of the unit read the record, they do not fill it again.
-    GetOSVersion();
-    GetOSNumbers();
-    GetOSName();
-    EXPECT_EQ(0, std::memcmp(&tBefore, &GetOSVersionRecord(), sizeof(tBefore)));
+    const OSVERSIONINFOEXA tBefore = tFirst;
+    {
+        vxtest::ImportPatch patch(GetModuleHandleA(NULL), "kernel32.dll", "GetVersionExA",
+                                  reinterpret_cast<const void*>(&CountingGetVersionEx));
+        ASSERT_TRUE(patch.Applied());
+        g_pfnSystemGetVersionEx = reinterpret_cast<os_internal::GetVersionExFn>(patch.Original());
+        // Every later question reads the record filled above; none asks the system again.
+        IsNT();
+        IsXP();
+        Is9X();
+        GetOSVersion();
+        GetOSNumbers();
+        GetOSName();
+        EXPECT_EQ(0, std::memcmp(&tBefore, &GetOSVersionRecord(), sizeof(tBefore)));
+        EXPECT_EQ(0, g_lVersionQueries);
+        GetServicePack();  // the one question that asks afresh: the counter does see the system
+        EXPECT_EQ(IsNT() ? 1 : 0, g_lVersionQueries);
+    }
     // What the system answers, as it answers it.
     OSVERSIONINFOEXA tSystem = {};
     tSystem.dwOSVersionInfoSize = sizeof(tSystem);

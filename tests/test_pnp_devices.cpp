@@ -17,6 +17,7 @@
 #include "infrastructure/error_codes.h"
 #include "infrastructure/pnp_devices.h"
 #include "support/allocation_failure.h"
+#include "support/prefix_drive.h"
 #include "support/test_support.h"
 
 namespace
@@ -132,71 +133,6 @@ std::string StandardTree(const std::string& sVolumePdo, bool fVolumeInterface = 
         "node|dot4|lpt|{4D36E97D-E325-11CE-BFC1-08002BE10318}|DOT4\\VXZLASER_2000\\2&4\n";
     return s;
 }
-
-// A removable drive of the prefix for the object's life, made as the prefix's drive
-// configuration makes one (Wine's mount manager), on the first free letter from R:.
-class RemovableDrive
-{
-public:
-    RemovableDrive() : m_chLetter(0)
-    {
-        const DWORD dwDrives = GetLogicalDrives();
-        for (char c = 'r'; c <= 'y' && !m_chLetter; ++c)
-        {
-            if (!(dwDrives & (1UL << (c - 'a'))) && Define(c, DRIVE_REMOVABLE, "/tmp")) m_chLetter = c;
-        }
-    }
-    ~RemovableDrive()
-    {
-        if (m_chLetter) Define(m_chLetter, DRIVE_NO_ROOT_DIR, NULL);
-    }
-    char Letter() const { return m_chLetter; }
-    std::string DevicePath() const
-    {
-        const char szDrive[3] = {m_chLetter, ':', '\0'};
-        char szPath[MAX_PATH] = {0};
-        return QueryDosDeviceA(szDrive, szPath, sizeof(szPath)) ? szPath : "";
-    }
-
-private:
-    struct UnixDrive  // the mount manager's request, as Wine 8 defines it
-    {
-        ULONG size;
-        ULONG type;
-        ULONG fs_type;
-        DWORD serial;
-        ULONGLONG unix_dev;
-        WCHAR letter;
-        USHORT mount_point_offset;
-        USHORT device_offset;
-        USHORT label_offset;
-    };
-
-    static bool Define(char chLetter, ULONG ulType, const char* pszMountPoint)
-    {
-        HANDLE hManager = CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
-        if (hManager == INVALID_HANDLE_VALUE) return false;
-        std::vector<char> request(sizeof(UnixDrive) + MAX_PATH, '\0');
-        UnixDrive* pDrive = reinterpret_cast<UnixDrive*>(&request[0]);
-        pDrive->type = ulType;
-        pDrive->letter = static_cast<WCHAR>(chLetter);
-        pDrive->size = sizeof(UnixDrive);
-        if (pszMountPoint)
-        {
-            pDrive->mount_point_offset = sizeof(UnixDrive);
-            std::strcpy(&request[sizeof(UnixDrive)], pszMountPoint);
-            pDrive->size += static_cast<ULONG>(std::strlen(pszMountPoint) + 1);
-        }
-        const DWORD dwDefine = CTL_CODE(0x6D, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-        DWORD cbReturned = 0;
-        const BOOL fOk = DeviceIoControl(hManager, dwDefine, &request[0], pDrive->size, NULL, 0, &cbReturned, NULL);
-        CloseHandle(hManager);
-        return fOk != FALSE;
-    }
-
-    char m_chLetter;
-};
 
 void SetEnumValue(const std::string& sId, const char* pszName, DWORD dwType, const std::string& sData)
 {
@@ -644,7 +580,7 @@ TEST_F(PnpDouble, TheLptenumAncestorWinsOverHigherOnes)
 
 TEST_F(PnpDouble, TheCardReaderIsFoundOnItsDriveLetter)
 {
-    RemovableDrive drive;
+    vxtest::PrefixDrive drive(DRIVE_REMOVABLE, "/tmp");
     ASSERT_NE(0, drive.Letter()) << "no removable drive could be defined";
     ASSERT_EQ(DRIVE_REMOVABLE, GetDriveTypeA((std::string(1, drive.Letter()) + ":\\").c_str()));
     const std::string sPath = drive.DevicePath();
@@ -828,7 +764,7 @@ protected:
 
 TEST_F(PnpDouble9x, TheCardReaderIsFoundThroughItsDriveLetterAssignment)
 {
-    RemovableDrive drive;
+    vxtest::PrefixDrive drive(DRIVE_REMOVABLE, "/tmp");
     ASSERT_NE(0, drive.Letter());
     TreeFile tree(StandardTree("\\Device\\Unused") +
                   "node|fixed|root|{4D36E967-E325-11CE-BFC1-08002BE10318}|ESDI\\GENERIC_IDE_DISK\\0\n"

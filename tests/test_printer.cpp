@@ -14,8 +14,10 @@
 #include "infrastructure/factory.h"
 #include "infrastructure/ipc_objects.h"
 #include "infrastructure/os_version.h"
+#include "infrastructure/port.h"
 #include "infrastructure/printer.h"
 #include "support/box_answerer.h"
+#include "support/import_patch.h"
 #include "support/spooler_printers.h"
 #include "support/test_support.h"
 
@@ -185,6 +187,111 @@ DWORD WINAPI AbandonSpoolerMutex(void*)
 {
     return g_SpoolerMutex.Wait(INFINITE);  // and ends without releasing it
 }
+
+// Stand-ins for the spooler calls the library statically linked into this program makes: each
+// notes its name and whether the spooler mutex was held, then calls the spooler. SetPrinterA
+// can refuse instead, as the spooler does a user without the rights.
+typedef BOOL(WINAPI* GetPrinterFn)(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
+typedef BOOL(WINAPI* SetPrinterFn)(HANDLE, DWORD, LPBYTE, DWORD);
+typedef BOOL(WINAPI* GetPrinterDriverFn)(HANDLE, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD);
+typedef BOOL(WINAPI* EnumPortsFn)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
+typedef BOOL(WINAPI* AddPrinterDriverFn)(LPSTR, DWORD, LPBYTE);
+typedef DWORD(WINAPI* StartDocPrinterFn)(HANDLE, DWORD, LPBYTE);
+
+struct SpoolerSystem
+{
+    GetPrinterFn pfnGetPrinter;
+    SetPrinterFn pfnSetPrinter;
+    GetPrinterDriverFn pfnGetPrinterDriver;
+    EnumPortsFn pfnEnumPorts;
+    AddPrinterDriverFn pfnAddPrinterDriver;
+    StartDocPrinterFn pfnStartDocPrinter;
+    bool fRefuseSet;
+    std::vector<std::string> calls;
+};
+SpoolerSystem g_spooler;
+
+void Note(const char* pszFunction)
+{
+    g_spooler.calls.push_back(std::string(pszFunction) + (vxtest::IsMutexHeldElsewhere("SpoolerMutex") ? " held" : " free"));
+}
+
+BOOL WINAPI NotedGetPrinter(HANDLE h, DWORD dwLevel, LPBYTE p, DWORD cb, LPDWORD pcbNeeded)
+{
+    Note("GetPrinterA");
+    return g_spooler.pfnGetPrinter(h, dwLevel, p, cb, pcbNeeded);
+}
+
+BOOL WINAPI NotedSetPrinter(HANDLE h, DWORD dwLevel, LPBYTE p, DWORD dwCommand)
+{
+    Note("SetPrinterA");
+    if (!g_spooler.fRefuseSet) return g_spooler.pfnSetPrinter(h, dwLevel, p, dwCommand);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+BOOL WINAPI NotedGetPrinterDriver(HANDLE h, LPSTR pszEnvironment, DWORD dwLevel, LPBYTE p, DWORD cb, LPDWORD pcbNeeded)
+{
+    Note("GetPrinterDriverA");
+    return g_spooler.pfnGetPrinterDriver(h, pszEnvironment, dwLevel, p, cb, pcbNeeded);
+}
+
+BOOL WINAPI NotedEnumPorts(LPSTR pszServer, DWORD dwLevel, LPBYTE p, DWORD cb, LPDWORD pcbNeeded, LPDWORD pdwCount)
+{
+    Note("EnumPortsA");
+    return g_spooler.pfnEnumPorts(pszServer, dwLevel, p, cb, pcbNeeded, pdwCount);
+}
+
+BOOL WINAPI NotedAddPrinterDriver(LPSTR pszServer, DWORD dwLevel, LPBYTE p)
+{
+    Note("AddPrinterDriverA");
+    return g_spooler.pfnAddPrinterDriver(pszServer, dwLevel, p);
+}
+
+DWORD WINAPI NotedStartDocPrinter(HANDLE h, DWORD dwLevel, LPBYTE p)
+{
+    Note("StartDocPrinterA");
+    return g_spooler.pfnStartDocPrinter(h, dwLevel, p);
+}
+
+class SpoolerCallNotes
+{
+public:
+    explicit SpoolerCallNotes(bool fRefuseSet = false)
+        : m_getPrinter(Module(), "winspool.drv", "GetPrinterA", reinterpret_cast<const void*>(&NotedGetPrinter)),
+          m_setPrinter(Module(), "winspool.drv", "SetPrinterA", reinterpret_cast<const void*>(&NotedSetPrinter)),
+          m_getDriver(Module(), "winspool.drv", "GetPrinterDriverA", reinterpret_cast<const void*>(&NotedGetPrinterDriver)),
+          m_enumPorts(Module(), "winspool.drv", "EnumPortsA", reinterpret_cast<const void*>(&NotedEnumPorts)),
+          m_addDriver(Module(), "winspool.drv", "AddPrinterDriverA", reinterpret_cast<const void*>(&NotedAddPrinterDriver)),
+          m_startDoc(Module(), "winspool.drv", "StartDocPrinterA", reinterpret_cast<const void*>(&NotedStartDocPrinter))
+    {
+        g_spooler.pfnGetPrinter = reinterpret_cast<GetPrinterFn>(m_getPrinter.Original());
+        g_spooler.pfnSetPrinter = reinterpret_cast<SetPrinterFn>(m_setPrinter.Original());
+        g_spooler.pfnGetPrinterDriver = reinterpret_cast<GetPrinterDriverFn>(m_getDriver.Original());
+        g_spooler.pfnEnumPorts = reinterpret_cast<EnumPortsFn>(m_enumPorts.Original());
+        g_spooler.pfnAddPrinterDriver = reinterpret_cast<AddPrinterDriverFn>(m_addDriver.Original());
+        g_spooler.pfnStartDocPrinter = reinterpret_cast<StartDocPrinterFn>(m_startDoc.Original());
+        g_spooler.fRefuseSet = fRefuseSet;
+        g_spooler.calls.clear();
+    }
+
+    bool Applied() const
+    {
+        return m_getPrinter.Applied() && m_setPrinter.Applied() && m_getDriver.Applied() && m_enumPorts.Applied() &&
+               m_addDriver.Applied() && m_startDoc.Applied();
+    }
+    // The calls noted since the last look.
+    std::vector<std::string> Take()
+    {
+        std::vector<std::string> calls;
+        calls.swap(g_spooler.calls);
+        return calls;
+    }
+
+private:
+    static HMODULE Module() { return GetModuleHandleA(NULL); }
+    vxtest::ImportPatch m_getPrinter, m_setPrinter, m_getDriver, m_enumPorts, m_addDriver, m_startDoc;
+};
 
 }  // namespace
 
@@ -565,6 +672,30 @@ TEST(PrinterAccess, DeniedKeyShowsTheWarning)
     }
 }
 
+// The refusal's warning waits for a person, so it comes only after the spooler mutex was given
+// back: meanwhile another thread takes it at once.
+TEST(PrinterAccess, RefusedChangeWarnsWithTheSpoolerMutexFree)
+{
+    std::unique_ptr<CPrinter> pPrinter(NewPrinter(kUsbPrinter));
+    void* pInfo = pPrinter->GetPrinterInfo(2);
+    ASSERT_TRUE(pInfo != NULL);
+    SpoolerCallNotes notes(true);
+    ASSERT_TRUE(notes.Applied());
+    bool fHeldWhileShown = true;
+    {
+        vxtest::BoxAnswerer answerer("Warning", IDOK, 20000,
+                                     [&fHeldWhileShown] { fHeldWhileShown = vxtest::IsMutexHeldElsewhere("SpoolerMutex"); });
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(0u, pPrinter->SetPrinterInfo(pInfo, 2));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+        ASSERT_TRUE(answerer.Wait());
+        EXPECT_TRUE(answerer.HasText("No rights for Bi-Di"));
+    }
+    EXPECT_FALSE(fHeldWhileShown) << "the warning was up while the spooler mutex was held";
+    EXPECT_EQ(std::vector<std::string>{"SetPrinterA held"}, notes.Take());
+    pPrinter->ReleasePrinterInfo(pInfo);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Bidirectional support and the language monitor
 
@@ -788,6 +919,59 @@ TEST(PrinterModel, CardDriveLetter)
     std::unique_ptr<CPrinter> pNodot(NewPrinter(kNodotPrinter));
     EXPECT_NE(0, pNodot->GetCardDriveLetter(chLetter));
     EXPECT_EQ('?', chLetter);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The spooler mutex
+
+namespace
+{
+
+typedef std::vector<std::string> Calls;
+
+class CPortQuestions : public CPort
+{
+public:
+    using CPort::GetPortInfo;
+    using CPort::ReleasePortInfo;
+};
+
+}  // namespace
+
+// The printer's questions, the model's driver fetch and the port list run inside "SpoolerMutex";
+// the language monitor's driver work and the empty job of Windows 9x, which the spooler may
+// take long over, run with it free.
+TEST(PrinterSpoolerMutex, HeldForQuestionsFreeForDriverWorkAndTheJob)
+{
+    std::unique_ptr<CPrinter> pUsb(NewPrinter(kUsbPrinter));
+    CPortQuestions port;
+    ASSERT_EQ(ERR_NOERROR, port.Init("LPT1:"));
+    SpoolerCallNotes notes;
+    ASSERT_TRUE(notes.Applied());
+
+    void* pInfo = pUsb->GetPrinterInfo(2);
+    ASSERT_TRUE(pInfo != NULL);
+    EXPECT_EQ((Calls{"GetPrinterA held", "GetPrinterA held"}), notes.Take());
+    EXPECT_EQ(1u, pUsb->SetPrinterInfo(pInfo, 2));
+    pUsb->ReleasePrinterInfo(pInfo);
+    EXPECT_EQ(Calls{"SetPrinterA held"}, notes.Take());
+    EXPECT_EQ(1u, pUsb->IsDeviceSupported());  // links the model
+    EXPECT_EQ((Calls{"GetPrinterDriverA held", "GetPrinterDriverA held"}), notes.Take());
+    char* pszMonitor = port.GetPortInfo();
+    EXPECT_STREQ("Local Monitor", pszMonitor);
+    port.ReleasePortInfo(pszMonitor);
+    EXPECT_EQ((Calls{"EnumPortsA held", "EnumPortsA held"}), notes.Take());
+
+    pUsb->DisableLM();
+    Calls expected = {"GetPrinterDriverA free", "GetPrinterDriverA free", "AddPrinterDriverA free",
+                      "GetPrinterA held",       "GetPrinterA held",       "SetPrinterA held"};
+    if (Is9X())
+    {
+        // Not a direct printer: the attributes are read again and the empty job is sent.
+        const Calls job = {"GetPrinterA held", "GetPrinterA held", "StartDocPrinterA free"};
+        expected.insert(expected.end(), job.begin(), job.end());
+    }
+    EXPECT_EQ(expected, notes.Take());
 }
 
 // ---------------------------------------------------------------------------------------------

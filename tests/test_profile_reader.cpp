@@ -11,6 +11,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/os_version.h"
 #include "infrastructure/profile_reader.h"
+#include "support/prefix_drive.h"
 #include "support/test_support.h"
 #include "support/trace_capture.h"
 
@@ -569,6 +570,43 @@ TEST(ProfilePlatform, WindowsDirectoryFilesAreNotCheckedAgainOutside9x)
     ASSERT_TRUE(fRewritten);
     EXPECT_EQ("one", sFirst);
     EXPECT_EQ(Is9xRun() ? "two" : "one", sSecond);
+}
+
+// A file on a CD-ROM drive is not checked again after its first parse, and its handle stays
+// once it has been opened for a later read, on Windows 9x too: after that nothing opens it again,
+// so a read after the disc has gone still answers without a failure line. (On Windows 9x the
+// first read closes its handle with the check, as for every file there.) Defines a drive.
+TEST(ProfileCdRom, HandleIsKeptAndTheDiscMayGo)
+{
+    const std::string sUnixFolder = "/tmp/vxprcd" + std::to_string(GetCurrentProcessId()) + vxtest::WineRelease();
+    std::string sFolder = "Z:" + sUnixFolder;
+    std::replace(sFolder.begin(), sFolder.end(), '/', '\\');
+    ASSERT_TRUE(CreateDirectoryA(sFolder.c_str(), NULL));
+    // Large enough that Windows 9x reads it through the cache too.
+    const bool fWritten = Write(sFolder + "\\disc.ini", Padded("[s]\nk=v\n", PROFILE_NATIVE_SIZE_LIMIT + 100));
+    {
+        vxtest::PrefixDrive drive(DRIVE_CDROM, sUnixFolder);
+        ASSERT_TRUE(fWritten);
+        ASSERT_NE(0, drive.Letter()) << "no CD-ROM drive could be defined";
+        ASSERT_EQ(static_cast<UINT>(DRIVE_CDROM), GetDriveTypeA(drive.Root().c_str()));
+        const std::string sFile = drive.Root() + "disc.ini";
+        EXPECT_EQ("v", Read(sFile, "s", "k"));
+        ProfileCacheEntryInfo info;
+        ASSERT_TRUE(GetProfileCacheEntryInfo(sFile.c_str(), &info));
+        EXPECT_EQ(static_cast<UINT>(DRIVE_CDROM), info.uDriveType);
+        EXPECT_EQ(!Is9xRun(), info.fHandleHeld);
+        EXPECT_EQ("v", Read(sFile, "s", "k"));
+        ASSERT_TRUE(GetProfileCacheEntryInfo(sFile.c_str(), &info));
+        EXPECT_TRUE(info.fHandleHeld);
+
+        ASSERT_TRUE(drive.Remove());
+        ASSERT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA(drive.Root().c_str()));
+        vxtest::TraceCapture trace;
+        EXPECT_EQ("v", Read(sFile, "s", "k"));
+        EXPECT_EQ(0u, trace.Count("CreateFile(")) << "the file was opened again";
+    }
+    DeleteFileA((sFolder + "\\disc.ini").c_str());
+    RemoveDirectoryA(sFolder.c_str());
 }
 
 // Hostile files: nothing may crash, overrun or hang, and what can be said is checked.

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/import_patch.h"
 #include "support/log_capture.h"
 #include "support/test_support.h"
 #include "vxzglue/vxzglue_registry.h"
@@ -829,6 +830,37 @@ TEST_F(Registry, RecursiveDeleteFailures)
     RegCloseKey(hKey);
 }
 
+namespace
+{
+
+LONG g_lFlushes = 0;
+
+LONG WINAPI RefusedFlush(HKEY)
+{
+    InterlockedIncrement(&g_lFlushes);
+    return ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+// A value that was set is there for every reader even when the flush fails: the write counts
+// as done, with no lines.
+TEST_F(Registry, FailedFlushLeavesTheWriteDone)
+{
+    vxtest::ImportPatch flush(GetModuleHandleA(NULL), "advapi32.dll", "RegFlushKey",
+                              reinterpret_cast<const void*>(&RefusedFlush));
+    ASSERT_TRUE(flush.Applied());
+    g_lFlushes = 0;
+    Clear();
+    EXPECT_TRUE(RegSetStringValue(kKey, "Flushed", "text", true));
+    EXPECT_TRUE(RegSetDwordValue(kKey, "FlushedNumber", 7, true));
+    EXPECT_EQ(2, g_lFlushes);
+    EXPECT_TRUE(m_log.Lines().empty());
+    EXPECT_EQ(std::string("text", 5), QueryRaw(kKey, "Flushed").sData);
+    const DWORD dwSeven = 7;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&dwSeven), 4), QueryRaw(kKey, "FlushedNumber").sData);
+}
+
 // ---- The Glue's parameters from the registry --------------------------------------------
 
 TEST_F(Registry, ParameterFallsBackToTheDriversGlueKey)
@@ -903,4 +935,48 @@ TEST(RegistryMachineWide, RetryFindsAValueAnotherProcessWrites)
     ASSERT_GE(summary.size(), 4u);  // 100 + 200 + 300 + 400 ms pass before the writer starts
     for (const std::string& sLine : summary)
         EXPECT_EQ("RegGetDwordValue (" + sKey + ", Ready) Failed, lResult = 2", sLine);
+}
+
+// A child that is a link to a key elsewhere: deleting the child deletes the link's target and
+// leaves the link, so the key above it cannot go. The recursive delete says false, with its lines.
+TEST(RegistryMachineWide, RecursiveDeleteOfAKeyThatStaysIsAFailure)
+{
+    char szBase[96];
+    std::snprintf(szBase, sizeof(szBase), "SOFTWARE\\VxTests\\link_%lu_%lu", GetCurrentProcessId(), GetTickCount());
+    const std::string sBase = szBase, sTop = sBase + "\\Top", sTarget = sBase + "\\Target";
+    ASSERT_TRUE(MakeKey(sTarget));
+    ASSERT_TRUE(MakeKey(sTop));
+    HKEY hTop = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, sTop.c_str(), 0, KEY_ALL_ACCESS, &hTop));
+    HKEY hLink = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hTop, "Link", 0, NULL, REG_OPTION_VOLATILE | REG_OPTION_CREATE_LINK,
+                                             KEY_ALL_ACCESS | KEY_CREATE_LINK, NULL, &hLink, NULL));
+    std::wstring sLinkTarget = L"\\Registry\\Machine\\";
+    for (char c : sTarget) sLinkTarget += static_cast<wchar_t>(c);
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(hLink, L"SymbolicLinkValue", 0, REG_LINK,
+                                            reinterpret_cast<const BYTE*>(sLinkTarget.c_str()),
+                                            static_cast<DWORD>(sLinkTarget.size() * sizeof(wchar_t))));
+    RegCloseKey(hLink);
+
+    vxtest::InstallLogCapture log;
+    EXPECT_FALSE(RegDeleteKey(sTop.c_str(), true));
+    const bool fTopStays = KeyExists(sTop), fTargetGone = !KeyExists(sTarget);
+
+    // The link itself goes only when opened as a link.
+    typedef LONG(WINAPI * NtDeleteKeyFn)(HANDLE);
+    const NtDeleteKeyFn pfnNtDeleteKey =
+        reinterpret_cast<NtDeleteKeyFn>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey"));
+    if (pfnNtDeleteKey && RegOpenKeyExA(hTop, "Link", REG_OPTION_OPEN_LINK, DELETE, &hLink) == ERROR_SUCCESS)
+    {
+        pfnNtDeleteKey(hLink);
+        RegCloseKey(hLink);
+    }
+    RegCloseKey(hTop);
+    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, sBase);
+    EXPECT_FALSE(KeyExists(sBase));
+
+    EXPECT_TRUE(fTopStays);
+    EXPECT_TRUE(fTargetGone);
+    EXPECT_EQ((Lines{"lResult != ERROR_SUCCESS", "RegRecursiveDeleteKey( hRegKey, sSubkey ) == false"}), log.Conditions());
+    EXPECT_EQ(Lines(1, "RegDeleteKey (" + sTop + ") Failed, lResult = 0xffffffff"), Summaries(log));
 }

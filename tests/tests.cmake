@@ -48,8 +48,11 @@ vx_wine_test(NAME pnp_devices_no_setupapi EXE test_pnp_devices ENV WINEDLLOVERRI
 vx_wine_test(NAME port EXE test_port)
 vx_wine_test(NAME port_win98 EXE test_port RELEASE win98)
 # Device data files: profile reader, qualified values, install-media checks, debug settings.
-vx_wine_test(NAME profile_reader EXE test_profile_reader)
+vx_wine_test(NAME profile_reader EXE test_profile_reader ARGS --gtest_filter=-ProfileCdRom.*)
 vx_wine_test(NAME profile_reader_win98 EXE test_profile_reader RELEASE win98 ARGS --gtest_filter=ProfilePlatform.*:ProfileFreshness.*)
+# A CD-ROM drive is added to the prefix for the run (machine state).
+vx_wine_test(NAME profile_reader_cdrom EXE test_profile_reader SERIAL ARGS --gtest_filter=ProfileCdRom.*)
+vx_wine_test(NAME profile_reader_cdrom_win98 EXE test_profile_reader RELEASE win98 SERIAL ARGS --gtest_filter=ProfileCdRom.*)
 vx_wine_test(NAME profile_reader_nt40 EXE test_profile_reader RELEASE nt40 ARGS --gtest_filter=ProfilePlatform.*)
 vx_wine_test(NAME profile_reader_ja EXE test_profile_reader RELEASE winxp LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*)
 # Localized strings: the resource library (copied beside the test as "<program>.dll") and a

@@ -11,6 +11,11 @@ namespace
 
 const char* OrNull(const CVxCiString& s) { return s.empty() ? "NULL" : s.c_str(); }
 
+// Once set, a value is in the registry for every reader, whether or not the flush reached the
+// disk (the registry writes it out lazily anyway). A failed flush therefore does not turn a
+// write into a failure that callers would act on while the Glue already reads the value.
+void FlushWrittenKey(HKEY hKey) { RegFlushKey(hKey); }
+
 }  // namespace
 
 bool RegGetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, CVxCiString* psValueData,
@@ -96,8 +101,11 @@ bool RegSetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
                                  reinterpret_cast<const BYTE*>(sValueData.c_str()),
                                  static_cast<DWORD>(sValueData.size() + 1));
     }
-    if (lResult == ERROR_SUCCESS) lResult = RegFlushKey(hKey.Get());
-    if (lResult == ERROR_SUCCESS) return true;
+    if (lResult == ERROR_SUCCESS)
+    {
+        FlushWrittenKey(hKey.Get());
+        return true;
+    }
 
     LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
     if (fLogFailure)
@@ -212,8 +220,11 @@ bool RegSetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, D
         lResult = RegSetValueExA(hKey.Get(), sValueName.c_str(), 0, REG_DWORD,
                                  reinterpret_cast<const BYTE*>(&dwValueData), sizeof(DWORD));
     }
-    if (lResult == ERROR_SUCCESS) lResult = RegFlushKey(hKey.Get());
-    if (lResult == ERROR_SUCCESS) return true;
+    if (lResult == ERROR_SUCCESS)
+    {
+        FlushWrittenKey(hKey.Get());
+        return true;
+    }
 
     LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
     if (fLogFailure)
@@ -331,6 +342,10 @@ bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey)
             return LOG_CONDITION_FAILED("RegRecursiveDeleteKey( hRegSubkey, pszSubkeyName ) == false");
     }
     hRegSubkey.Reset();
+    // When this fails the key is still there: a child was added meanwhile, or a child that links
+    // to another key took its target with it and stayed itself. Saying false keeps the answer
+    // true to the registry, and RegDeleteKey's summary line names the path; callers that do not
+    // care, the PDI among them, ignore the result.
     lResult = RegDeleteKeyA(hRegKey, sSubkey.c_str());
     if (lResult != ERROR_SUCCESS) return LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
     return true;

@@ -2,7 +2,9 @@
 // with its command line, and exits. The record is one line appended to the file named by
 // VX_RECORD_FILE, else to "vxmedium_runs.log" in the temporary folder. VX_RECORD_EXIT_CODE
 // sets the exit code; VX_RECORD_SLEEP_MS keeps it running that long first (a patch that hangs),
-// only the copy of the file name VX_RECORD_SLEEP_NAME when that is set.
+// only the copy of the file name VX_RECORD_SLEEP_NAME when that is set. VX_RECORD_MUTEX names a
+// mutex the recorder tries to take at once; the record then ends " | mutex free" (it was taken
+// and given back), " | mutex held" or " | mutex missing".
 #include <windows.h>
 
 #include <cstdio>
@@ -46,6 +48,17 @@ void AppendLine(const std::string& sFile, const std::string& sLine)
     }
 }
 
+std::string ProbeMutex(const std::string& sName)
+{
+    HANDLE hMutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, sName.c_str());
+    if (hMutex == NULL) return " | mutex missing";
+    const DWORD dwWait = WaitForSingleObject(hMutex, 0);
+    const bool fTaken = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+    if (fTaken) ReleaseMutex(hMutex);
+    CloseHandle(hMutex);
+    return fTaken ? " | mutex free" : " | mutex held";
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -54,7 +67,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     GetModuleFileNameA(NULL, szModule, MAX_PATH);
     const char* pszName = std::strrchr(szModule, '\\');
     pszName = pszName ? pszName + 1 : szModule;
-    AppendLine(RecordFile(), std::string("ran ") + pszName + " | " + GetCommandLineA() + "\r\n");
+    const std::string sMutex = Variable("VX_RECORD_MUTEX");
+    const std::string sProbe = sMutex.empty() ? std::string() : ProbeMutex(sMutex);
+    AppendLine(RecordFile(), std::string("ran ") + pszName + " | " + GetCommandLineA() + sProbe + "\r\n");
 
     const std::string sSleep = Variable("VX_RECORD_SLEEP_MS");
     const std::string sSleeper = Variable("VX_RECORD_SLEEP_NAME");
