@@ -65,9 +65,11 @@ class Scanner
 public:
     Scanner(ScannedFile& file, FindingList& findings) : m_file(file), m_findings(findings) {}
 
-    // One piece of at most 999 bytes, from physical line nLine.
-    void Piece(char* pszPiece, unsigned nLine)
+    // One piece of at most 999 bytes, from physical line nLine. The pieces after the first of a
+    // split line are described by the split's finding, not as lines of their own.
+    void Piece(char* pszPiece, unsigned nLine, bool fContinuation)
     {
+        m_fContinuation = fContinuation;
         char* p = pszPiece;
         while (*p == '\r' || *p == '\n') ++p;
         p[std::strcspn(p, "\r\n")] = '\0';
@@ -93,19 +95,21 @@ private:
             }
         }
         if (pszLine[0] == ';') return;
+        // After a header with an empty name its own finding covers the lines it loses.
         if (!m_pCurrent)
         {
-            Warn(nLine, "line-ignored",
-                 m_fEmptyHeader ? Format("\"%s\" follows a header with an empty name: the line is ignored",
-                                         Shortened(pszLine).c_str())
-                                : Format("\"%s\" comes before the first section header: the line is ignored",
-                                         Shortened(pszLine).c_str()));
+            if (!m_fEmptyHeader && !m_fContinuation)
+                Warn(nLine, "line-ignored",
+                     Format("\"%s\" comes before the first section header: the line is ignored",
+                            Shortened(pszLine).c_str()));
             return;
         }
         char* pszEquals = FindSingleByte(pszLine, '=');
         if (!pszEquals)
         {
-            Warn(nLine, "line-ignored", Format("\"%s\" has no \"=\": the line is ignored", Shortened(pszLine).c_str()));
+            if (!m_fContinuation)
+                Warn(nLine, "line-ignored",
+                     Format("\"%s\" has no \"=\": the line is ignored", Shortened(pszLine).c_str()));
             return;
         }
         *pszEquals = '\0';
@@ -178,6 +182,7 @@ private:
     FindingList& m_findings;
     ScannedSection* m_pCurrent = NULL;
     bool m_fEmptyHeader = false;
+    bool m_fContinuation = false;
 };
 
 // Splits the stream as the reader does and hands each piece to the scanner with the number of
@@ -198,7 +203,7 @@ void ScanStream(std::FILE* pFile, ScannedFile& file, FindingList& findings)
         if (fSplit && nPieces > 1)
             findings.Add(eWarning, file.sName, nLine, "line-split",
                          Format("the line is %lu bytes long: the reader reads it as %u lines, the first %lu bytes "
-                                "long, and parses each on its own",
+                                "long, and parses each on its own (a piece without \"=\" is dropped)",
                                 static_cast<unsigned long>(cbPhysical), nPieces,
                                 static_cast<unsigned long>(kLineBuffer - 1)));
         ++nLine;
@@ -214,12 +219,13 @@ void ScanStream(std::FILE* pFile, ScannedFile& file, FindingList& findings)
                          "the file holds NUL bytes (the first on this line): the reader drops the rest of each line "
                          "after one");
         }
+        const bool fContinuation = nPieces > 0;
         ++nPieces;
         const bool fEndsLine = cchPiece > 0 && szPiece[cchPiece - 1] == '\n';
         cbPhysical += cchPiece - (fEndsLine ? 1 : 0);
         std::unique_ptr<char[]> copy(new char[cchPiece + 1]);
         std::memcpy(copy.get(), szPiece, cchPiece + 1);
-        scanner.Piece(copy.get(), nLine);
+        scanner.Piece(copy.get(), nLine, fContinuation);
         cchPiece = 0;
         if (fEndsLine) endPhysicalLine(true);
     };
