@@ -9,6 +9,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/os_version.h"
 #include "infrastructure/profile_reader.h"
+#include "infrastructure/release_facts.h"
 
 namespace
 {
@@ -236,29 +237,49 @@ void BuildLanguageQualifier(char* pszOut, WORD wLangId)
     std::snprintf(pszOut, QUALIFIER_BUFFER_SIZE, ".0x%X", static_cast<unsigned>(ResolveLanguage(wLangId)));
 }
 
+void BuildOSQualifierFor(char* pszOut, const CReleaseFacts& facts)
+{
+    if (!pszOut) return;
+    std::snprintf(pszOut, QUALIFIER_BUFFER_SIZE, ".%s", GetOSVersionOf(facts).c_str());
+}
+
+void BuildServicePackQualifierFor(char* pszOut, const CReleaseFacts& facts)
+{
+    if (!pszOut) return;
+    pszOut[0] = '\0';
+    if (!IsNTRelease(facts) || facts.wServicePackMajor == RELEASE_SERVICE_PACK_UNKNOWN) return;
+    std::snprintf(pszOut, QUALIFIER_BUFFER_SIZE, ".%d", static_cast<int>(facts.wServicePackMajor));
+}
+
+void BuildBuildQualifierFor(char* pszOut, const CReleaseFacts& facts)
+{
+    if (!pszOut) return;
+    std::snprintf(pszOut, QUALIFIER_BUFFER_SIZE, ".%d", static_cast<int>(facts.dwBuildNumber & 0xFFFF));
+    g_TraceLog.TraceAuto("build=%s", pszOut);
+}
+
 void BuildOSQualifier(char* pszOut)
 {
     if (!pszOut) return;
-    std::snprintf(pszOut, QUALIFIER_BUFFER_SIZE, ".%s", GetOSVersion().c_str());
+    CReleaseFacts facts;
+    GetRunningReleaseFacts(&facts);
+    BuildOSQualifierFor(pszOut, facts);
 }
 
 void BuildServicePackQualifier(char* pszOut)
 {
     if (!pszOut) return;
-    pszOut[0] = '\0';
-    if (!IsNT()) return;
-    OSVERSIONINFOEXA tVersion;
-    std::memset(&tVersion, 0, sizeof(tVersion));
-    tVersion.dwOSVersionInfoSize = sizeof(tVersion);
-    if (GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&tVersion)))
-        std::snprintf(pszOut, QUALIFIER_BUFFER_SIZE, ".%d", static_cast<int>(tVersion.wServicePackMajor));
+    CReleaseFacts facts;
+    GetRunningReleaseFacts(&facts);
+    BuildServicePackQualifierFor(pszOut, facts);
 }
 
 void BuildBuildQualifier(char* pszOut)
 {
     if (!pszOut) return;
-    std::snprintf(pszOut, QUALIFIER_BUFFER_SIZE, ".%d", static_cast<int>(GetOSVersionRecord().dwBuildNumber & 0xFFFF));
-    g_TraceLog.TraceAuto("build=%s", pszOut);
+    CReleaseFacts facts;
+    GetRunningReleaseFacts(&facts);
+    BuildBuildQualifierFor(pszOut, facts);
 }
 
 BOOL GetValueByQualifier(const char* pszFile, const char* pszSection, const char* pszQualifier, const char* pszKey,
@@ -318,24 +339,25 @@ BOOL GetValueByLang(const char* pszFile, const char* pszSection, const char* psz
     }
 }
 
-BOOL GetValueByOS(const char* pszFile, const char* pszSection, const char* pszKey, char* pszOut, DWORD cbOut)
+BOOL GetValueByOSFor(const CReleaseFacts& facts, const char* pszFile, const char* pszSection, const char* pszKey,
+                     char* pszOut, DWORD cbOut)
 {
     if (!pszFile || !pszOut) return FALSE;
     try
     {
         char szOS[QUALIFIER_BUFFER_SIZE];
-        BuildOSQualifier(szOS);
+        BuildOSQualifierFor(szOS, facts);
         const CVxCiString sSection(pszSection ? pszSection : "");
         const CVxCiString sOSSection = sSection + szOS;
         char szFiner[QUALIFIER_BUFFER_SIZE];
-        if (IsNT())
+        if (IsNTRelease(facts))
         {
-            BuildServicePackQualifier(szFiner);
+            BuildServicePackQualifierFor(szFiner, facts);
             const char* pszServicePack = szFiner[0] ? szFiner + 1 : "";
             if (GetValueByQualifier(pszFile, sOSSection.c_str(), pszServicePack, pszKey, pszOut, cbOut)) return TRUE;
             return GetValueByQualifier(pszFile, pszSection, NULL, pszKey, pszOut, cbOut);
         }
-        BuildBuildQualifier(szFiner);
+        BuildBuildQualifierFor(szFiner, facts);
         if (GetValueByQualifier(pszFile, sOSSection.c_str(), szFiner + 1, pszKey, pszOut, cbOut)) return TRUE;
         return GetValueByQualifier(pszFile, pszSection, szOS + 1, pszKey, pszOut, cbOut);
     }
@@ -343,6 +365,14 @@ BOOL GetValueByOS(const char* pszFile, const char* pszSection, const char* pszKe
     {
         return FALSE;
     }
+}
+
+BOOL GetValueByOS(const char* pszFile, const char* pszSection, const char* pszKey, char* pszOut, DWORD cbOut)
+{
+    if (!pszFile || !pszOut) return FALSE;
+    CReleaseFacts facts;
+    GetRunningReleaseFacts(&facts);
+    return GetValueByOSFor(facts, pszFile, pszSection, pszKey, pszOut, cbOut);
 }
 
 void LoadStringList(const char* pszFile, const char* pszSection, const char* pszQualifier, CVxCiStringList& list,

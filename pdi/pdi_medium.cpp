@@ -11,7 +11,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/factory.h"
 #include "infrastructure/media_checks.h"
-#include "infrastructure/os_version.h"
+#include "infrastructure/os_patches.h"
 #include "infrastructure/qualified_values.h"
 #include "vxzglue/vxzglue_registry.h"
 #include "vxzglue/vxzglue_utils.h"
@@ -36,41 +36,18 @@ bool FindInformationFile(const char* pszRelativeFolder, CVxCiString* psPath)
     return true;
 }
 
-void BuildPatchQualifiers(const CVxCiString& sInfPath, PatchQualifiers* pQualifiers)
+// The running system's qualifiers, through the rule the medium checker applies to other releases.
+void BuildPatchQualifiers(const CVxCiString& sInfPath, COSPatchQualifiers* pQualifiers)
 {
-    char szOs[QUALIFIER_BUFFER_SIZE] = "";
-    char szServicePack[QUALIFIER_BUFFER_SIZE] = "";
-    BuildOSQualifier(szOs);
-    if (IsNT()) BuildServicePackQualifier(szServicePack);
-    std::snprintf(pQualifiers->szSystem, sizeof(pQualifiers->szSystem), "%s%s", szOs, szServicePack);
-
-    WORD wLangId = GetSystemDefaultLangID();
+    CReleaseFacts facts;
+    GetRunningReleaseFacts(&facts);
     CFactory factory(sInfPath.c_str(), FACTORY_LOAD_MODELS);
-    const char* pszLanguage = factory.Get3LetterLanguage(wLangId);
-    if (pszLanguage && *pszLanguage)
-    {
-        const CVxCiString sLanguage = pszLanguage;  // the factory's text lives only until its next Init
-        g_InstallLog.LogMessage(0, "strLanguage.c_str()=%s", sLanguage.c_str());
-        wLangId = factory.GetLanguageId(sLanguage.c_str());
-    }
-    std::snprintf(pQualifiers->szLanguage, sizeof(pQualifiers->szLanguage), "0x%x", static_cast<unsigned>(wLangId));
-    std::snprintf(pQualifiers->szWithLanguage, sizeof(pQualifiers->szWithLanguage), "%s.%s", pQualifiers->szSystem,
-                  pQualifiers->szLanguage);
+    BuildOSPatchQualifiers(facts, factory, pQualifiers);
+    if (pQualifiers->szLanguageName[0])
+        g_InstallLog.LogMessage(0, "strLanguage.c_str()=%s", pQualifiers->szLanguageName);
     g_InstallLog.LogMessage(0, "langQualifier=%s", pQualifiers->szLanguage);
     g_InstallLog.LogMessage(0, "qualifierWithLangAppended=%s", pQualifiers->szWithLanguage);
     g_InstallLog.LogMessage(0, "qualifier=%s", pQualifiers->szSystem);
-}
-
-// The language-qualified list when its first entry exists, else the system-qualified one.
-CVxCiStringList PatchList(const CVxCiString& sInfPath, const PatchQualifiers& qualifiers)
-{
-    char szFirst[260] = "";
-    const char* pszQualifier = qualifiers.szSystem + 1;
-    if (GetValueByQualifier(sInfPath.c_str(), "OSPatches", qualifiers.szWithLanguage + 1, "1", szFirst, sizeof(szFirst)))
-        pszQualifier = qualifiers.szWithLanguage + 1;
-    CVxCiStringList patches;
-    LoadStringList(sInfPath.c_str(), "OSPatches", pszQualifier, patches, 0, TRUE);
-    return patches;
 }
 
 void RunPatch(const CVxCiString& sCommand)
@@ -155,9 +132,10 @@ bool InstallDriverRelatedPatches()
     CVxCiString sInfPath;
     if (!FindInformationFile(kMediumRoot, &sInfPath)) return false;
 
-    PatchQualifiers qualifiers;
+    COSPatchQualifiers qualifiers;
     BuildPatchQualifiers(sInfPath, &qualifiers);
-    const CVxCiStringList patches = PatchList(sInfPath, qualifiers);
+    CVxCiStringList patches;
+    LoadOSPatchList(sInfPath.c_str(), qualifiers, patches);
     for (const CVxCiString& sEntry : patches)
     {
         char szModule[260] = "";

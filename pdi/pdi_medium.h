@@ -12,12 +12,4 @@ bool HasGlueRunBefore();
 // information file or the program's own folder cannot be found.
 bool InstallDriverRelatedPatches();
 
-// The qualifiers of the "OSPatches" lists, each with its leading dot.
-struct PatchQualifiers
-{
-    char szSystem[64];        // ".501.2"
-    char szLanguage[32];      // "0x409"
-    char szWithLanguage[96];  // ".501.2.0x409"
-};
-
 #endif

@@ -123,3 +123,13 @@ endif()
 vx_wine_test(NAME pdi_medium EXE test_pdi_medium)
 vx_wine_test(NAME pdi_medium_win98 EXE test_pdi_medium RELEASE win98 ARGS --gtest_filter=*Windows98*:*SilentInstallOnly*)
 vx_wine_test(NAME pdi_medium_es EXE test_pdi_medium LOCALE es_ES.UTF-8 ARGS --gtest_filter=*Spanish*)
+
+vx_wine_test(NAME release_facts EXE test_release_facts RELEASE winxp)
+# The medium checker as it ships. The agreement part runs the real PDI against real Glue keys,
+# once per system language.
+vx_wine_test(NAME medcheck EXE test_medcheck ARGS --gtest_filter=MedCheck.* ENV "VX_MEDCHECK_EXE=$<TARGET_FILE:vxmedcheck>")
+foreach(locale en_US es_ES)
+  vx_wine_test(NAME medcheck_agreement_${locale} EXE test_medcheck SERIAL TIMEOUT 600 LOCALE ${locale}.UTF-8
+               ARGS --gtest_filter=MedCheckAgreement.* ENV "VX_MEDCHECK_EXE=$<TARGET_FILE:vxmedcheck>")
+endforeach()
+add_dependencies(test_medcheck vxmedcheck sample_medium)

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "infrastructure/ci_string.h"
+#include "infrastructure/release_facts.h"
 #include "infrastructure/vxinfra_api.h"
 
 // The buffer size every qualifier builder may write (its longest text and the terminator).
@@ -26,6 +27,9 @@ VXINFRA_API BOOL GetValueByLang(const char* pszFile, const char* pszSection, con
 // Section.<os>, Section.
 VXINFRA_API BOOL GetValueByOS(const char* pszFile, const char* pszSection, const char* pszKey, char* pszOut,
                               DWORD cbOut);
+// The same lookup as the given release would make it.
+VXINFRA_API BOOL GetValueByOSFor(const CReleaseFacts& facts, const char* pszFile, const char* pszSection,
+                                 const char* pszKey, char* pszOut, DWORD cbOut);
 
 // Each builder writes a text that starts with a dot into a buffer of at least
 // QUALIFIER_BUFFER_SIZE bytes, and does nothing for a null buffer.
@@ -33,6 +37,10 @@ VXINFRA_API void BuildLanguageQualifier(char* pszOut, WORD wLangId);  // ".0x409
 VXINFRA_API void BuildOSQualifier(char* pszOut);                      // ".501"
 VXINFRA_API void BuildServicePackQualifier(char* pszOut);             // ".2" on NT, "" on 9x
 VXINFRA_API void BuildBuildQualifier(char* pszOut);                   // ".2222"
+// The same for a given release; the forms above pass the running system's facts.
+VXINFRA_API void BuildOSQualifierFor(char* pszOut, const CReleaseFacts& facts);
+VXINFRA_API void BuildServicePackQualifierFor(char* pszOut, const CReleaseFacts& facts);
+VXINFRA_API void BuildBuildQualifierFor(char* pszOut, const CReleaseFacts& facts);
 
 // Appends the values of keys "1", "2", ... up to the first missing or empty one. The lookup is
 // by qualifier when one is given, else by language when wLangId is nonzero, else by OS.

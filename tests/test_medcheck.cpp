@@ -1,0 +1,333 @@
+// The medium checker, run as it ships: the sample medium checks clean, each damaged medium
+// yields exactly its finding at its place, and the patches it predicts are the ones the real
+// PDI runs on the same medium.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/console_run.h"
+#include "support/medium.h"
+#include "vxzglue/vxzglue_utils.h"
+
+namespace
+{
+
+const char kAutorun[] =
+    "[Version]\r\n"                                       // 1
+    "Manufacturer=Quorvane\r\n"                           // 2
+    "CDGuid={0F0E0D0C-1111-2222-3333-444455556666}\r\n"   // 3
+    "DIVISION=ABC\r\n"                                    // 4
+    "LAST_IO_REVISION=7\r\n"                              // 5
+    "SilentInstall=No\r\n"                                // 6
+    "InfrastructureDatabaseList=models.dat\r\n"           // 7
+    "LanguagesInthisCD=ENU,ESN\r\n"                       // 8
+    "DefaultLanguageInThisRelease=ENU\r\n"                // 9
+    "[LanguageMap]\r\n"                                   // 10
+    "0x0409=ENU\r\n"                                      // 11
+    "0x0C0A=ESN\r\n"                                      // 12
+    "[OSPatches]\r\n"                                     // 13
+    "1=patches\\fix1.exe /q\r\n";                         // 14
+
+const char kModels[] =
+    "[Models]\r\n"                                        // 1
+    "Quorvane Flow Model=Flow1234\r\n"                    // 2
+    "[Flow1234]\r\n"                                      // 3
+    "DriverName=Quorvane Flow Model\r\n"                  // 4
+    "asktomakedefaultprinter=Yes\r\n"                     // 5
+    "[INFList.1]\r\nflow9x.inf=\r\n"                      // 6, 7
+    "[INFList.2]\r\nflownt.inf=\r\n";                     // 8, 9
+
+std::string MedCheckExe() { return vxtest::WinPathFromUnix(vxtest::Env("VX_MEDCHECK_EXE")); }
+
+vxtest::ConsoleResult RunMedCheck(const std::string& sFolder, const std::string& sOptions)
+{
+    return vxtest::RunConsole("\"" + MedCheckExe() + "\" \"" + sFolder + "\" " + sOptions);
+}
+
+// "file:line: severity [code]" of every warning and error line.
+std::vector<std::string> Faults(const vxtest::ConsoleResult& result)
+{
+    std::vector<std::string> faults;
+    for (const std::string& sLine : result.Lines())
+    {
+        const size_t iWarning = sLine.find(": warning [");
+        const size_t iError = sLine.find(": error [");
+        const size_t iSeverity = iWarning != std::string::npos ? iWarning : iError;
+        if (iSeverity == std::string::npos) continue;
+        faults.push_back(sLine.substr(0, sLine.find(']', iSeverity) + 1));
+    }
+    return faults;
+}
+
+// The commands a release and language run, as the checker predicts them, in order.
+std::vector<std::string> PredictedPatches(const vxtest::ConsoleResult& result)
+{
+    std::vector<std::string> patches;
+    for (const std::string& sLine : result.Lines())
+    {
+        const size_t i = sLine.find("[patch-command]");
+        if (i == std::string::npos) continue;
+        const size_t iOpen = sLine.find(" runs \"", i);
+        if (iOpen == std::string::npos) continue;
+        patches.push_back(sLine.substr(iOpen + 7, sLine.size() - iOpen - 8));
+    }
+    return patches;
+}
+
+std::string Replaced(std::string sText, const std::string& sFind, const std::string& sReplacement)
+{
+    const size_t i = sText.find(sFind);
+    if (i != std::string::npos) sText.replace(i, sFind.size(), sReplacement);
+    return sText;
+}
+
+}  // namespace
+
+TEST(MedCheck, SampleMediumChecksClean)
+{
+    const std::string sSample = vxtest::WinPathFromUnix(vxtest::Env("VX_BINARY_DIR")) + "\\sample\\medium";
+    const vxtest::ConsoleResult result = RunMedCheck(sSample, "");
+    ASSERT_TRUE(result.process.fFinished);
+    EXPECT_EQ(0u, result.process.dwExitCode) << result.sOutput;
+    EXPECT_EQ(std::vector<std::string>(), Faults(result));
+    ASSERT_FALSE(result.Lines().empty());
+    EXPECT_EQ("0 error(s), 0 warning(s)", result.Lines().back());
+    // Every release reads the plain list; the question is asked on Windows 2000 and XP only.
+    const vxtest::ConsoleResult xp = RunMedCheck(sSample, "--release winxp --language 0x0C0A");
+    EXPECT_EQ(std::vector<std::string>({"patches\\fix1.exe /quiet", "patches\\fix2.exe /norestart"}),
+              PredictedPatches(xp));
+}
+
+TEST(MedCheck, CleanScratchMediumAndJson)
+{
+    vxtest::ScratchMedium medium(kAutorun, kModels);
+    ASSERT_TRUE(medium.AddRecorder("patches\\fix1.exe"));
+    ASSERT_TRUE(medium.AddRecorder("vxzsetup.exe"));
+    const vxtest::ConsoleResult result = RunMedCheck(medium.Root(), "--release win2k --language 0x0409 --json");
+    ASSERT_TRUE(result.process.fFinished);
+    EXPECT_EQ(0u, result.process.dwExitCode) << result.sOutput;
+    EXPECT_NE(std::string::npos, result.sOutput.find("\"errors\": 0, \"warnings\": 0"));
+    EXPECT_NE(std::string::npos,
+              result.sOutput.find("{\"file\": \"models.dat\", \"line\": 3, \"severity\": \"note\", \"code\": "
+                                  "\"question-text\", \"release\": \"win2k\", \"language\": \"0x0409\", \"text\": "
+                                  "\"the question reads \\\"Do you want to set the Quorvane Flow Model as your "
+                                  "default printer?\\\"\"}"))
+        << result.sOutput;
+}
+
+namespace
+{
+
+struct DamageCase
+{
+    std::string sName;
+    std::string sFile;  // autorun.inf or models.dat: sFind in it becomes sReplacement
+    std::string sFind;
+    std::string sReplacement;
+    std::string sRemove;  // a file of the clean medium left out
+    std::string sFault;   // the one finding expected
+    DWORD dwExitCode;
+};
+
+std::vector<DamageCase> DamageCases()
+{
+    const std::string sLong = "Note=" + std::string(1195, 'x');  // 1200 bytes: 999 and 201
+    const std::string sBinary = std::string("; a stray block ") + '\0' + "\x01\x02 of bytes\r\n[Models]";
+    return {
+        {"section of a service pack XP never had", "autorun.inf", "[OSPatches]",
+         "[OSPatches.501.4]\r\n1=patches\\fix1.exe\r\n[OSPatches]", "", "autorun.inf:13: error [patch-section-unused]", 2},
+        {"key given twice", "autorun.inf", "SilentInstall=No\r\n", "SilentInstall=No\r\nSilentInstall=Yes\r\n", "",
+         "autorun.inf:7: warning [key-repeated]", 1},
+        {"line split at 999 bytes", "autorun.inf", "Manufacturer=Quorvane\r\n", "Manufacturer=Quorvane\r\n" + sLong + "\r\n",
+         "", "autorun.inf:3: warning [line-split]", 1},
+        {"patch program not on the medium", "autorun.inf", "1=patches\\fix1.exe /q", "1=patches\\fix9.exe /q", "",
+         "autorun.inf:14: error [patch-program-missing]", 2},
+        {"map names a language the medium lacks", "autorun.inf", "0x0C0A=ESN\r\n", "0x0C0A=ESN\r\n0x040C=FRA\r\n", "",
+         "autorun.inf:13: warning [language-absent]", 1},
+        {"medium language without a map entry", "autorun.inf", "LanguagesInthisCD=ENU,ESN", "LanguagesInthisCD=ENU,ESN,JPN",
+         "", "autorun.inf:8: warning [language-unmapped]", 1},
+        {"yes with a trailing blank", "models.dat", "asktomakedefaultprinter=Yes", "asktomakedefaultprinter=\"yes \"", "",
+         "models.dat:5: warning [ask-unclear]", 1},
+        {"header with an empty name", "autorun.inf", "[OSPatches]", "[ ]\r\nLost=1\r\n[OSPatches]", "",
+         "autorun.inf:13: warning [header-empty]", 1},
+        {"line without =", "autorun.inf", "DIVISION=ABC", "DIVISION ABC\r\nDIVISION=ABC", "",
+         "autorun.inf:4: warning [line-ignored]", 1},
+        {"line before the first header", "autorun.inf", "[Version]", "Manufacturer=Nobody\r\n[Version]", "",
+         "autorun.inf:1: warning [line-ignored]", 1},
+        {"section given twice", "models.dat", "[INFList.1]", "[flow1234]\r\nUSB=1\r\n[INFList.1]", "",
+         "models.dat:6: warning [section-repeated]", 1},
+        {"lone double quote", "autorun.inf", "Manufacturer=Quorvane", "Manufacturer=\"Quorvane", "",
+         "autorun.inf:2: warning [quote-unpaired]", 1},
+        {"model file named but missing", "autorun.inf", "=models.dat", "=models.dat,extra.dat", "",
+         "autorun.inf:7: error [model-file-missing]", 2},
+        {"information file missing", "autorun.inf", "", "", "autorun.inf", "autorun.inf: error [file-missing]", 2},
+        {"installer missing", "autorun.inf", "", "", "vxzsetup.exe", "medium: error [installer-missing]", 2},
+        {"no product signal", "autorun.inf", "DIVISION=ABC\r\nLAST_IO_REVISION=7\r\n", "", "",
+         "autorun.inf:1: error [signal-missing]", 2},
+        {"model without drivername", "models.dat", "DriverName=Quorvane Flow Model\r\n", "DeviceModel=Quorvane Flow Model\r\n",
+         "", "models.dat:3: warning [model-no-driver]", 1},
+        {"model defined twice", "models.dat", "[Flow1234]",
+         "Again=Flow5678\r\n[Flow5678]\r\nDriverName=Quorvane Flow Model\r\n[Flow1234]", "",
+         "models.dat:3: warning [model-repeated]", 1},
+        {"binary bytes", "models.dat", "[Models]", sBinary, "", "models.dat:1: warning [file-binary]", 1},
+    };
+}
+
+}  // namespace
+
+TEST(MedCheck, EachDamagedMediumYieldsItsFinding)
+{
+    for (const DamageCase& damage : DamageCases())
+    {
+        SCOPED_TRACE(damage.sName);
+        const std::string sAutorun =
+            damage.sFile == "autorun.inf" ? Replaced(kAutorun, damage.sFind, damage.sReplacement) : kAutorun;
+        const std::string sModels =
+            damage.sFile == "models.dat" ? Replaced(kModels, damage.sFind, damage.sReplacement) : kModels;
+        ASSERT_TRUE(damage.sFind.empty() || sAutorun != kAutorun || sModels != kModels) << "the damage was not applied";
+        vxtest::ScratchMedium medium(sAutorun, sModels);
+        ASSERT_TRUE(medium.AddRecorder("patches\\fix1.exe"));
+        ASSERT_TRUE(medium.AddRecorder("vxzsetup.exe"));
+        if (!damage.sRemove.empty())
+        {
+            ASSERT_TRUE(DeleteFileA((medium.Root() + "\\" + damage.sRemove).c_str()));
+        }
+        const vxtest::ConsoleResult result = RunMedCheck(medium.Root(), "--release winxp --language 0x0409");
+        ASSERT_TRUE(result.process.fFinished);
+        EXPECT_EQ(std::vector<std::string>({damage.sFault}), Faults(result)) << result.sOutput;
+        EXPECT_EQ(damage.dwExitCode, result.process.dwExitCode);
+    }
+}
+
+TEST(MedCheck, MissingFolderIsAFinding)
+{
+    const vxtest::ConsoleResult result = RunMedCheck("C:\\no\\such\\medium", "--json");
+    ASSERT_TRUE(result.process.fFinished);
+    EXPECT_EQ(2u, result.process.dwExitCode);
+    EXPECT_NE(std::string::npos, result.sOutput.find("\"code\": \"medium-missing\"")) << result.sOutput;
+}
+
+namespace
+{
+
+const char kDriver[] = "Quorvane Flow 1234 Series";
+
+// The sections differ per release, service pack and language, with Spanish under the map's
+// own identifier for it.
+const char kQualifiedPatches[] =
+    "[OSPatches.410]\r\n1=patches\\p98.exe /q\r\n"
+    "[OSPatches.500.4]\r\n1=patches\\p2k.exe\r\n"
+    "[OSPatches.500.4.0xc0a]\r\n1=patches\\p2kes.exe\r\n2=patches\\common.exe /Q\r\n"
+    "[OSPatches.501.3]\r\n1=patches\\pxp.exe\r\n"
+    "[OSPatches.501.3.0x409]\r\n1=patches\\pxpen.exe\r\n"
+    "[OSPatches.501.3.0xc0a]\r\n1=patches\\PXPes.exe /S\r\n";
+
+// The Glue's registry results that a PDI run reads, and nothing left of them afterwards.
+class GlueKeys
+{
+public:
+    explicit GlueKeys(const std::string& sGluePath)
+    {
+        Clean();
+        Write("GluePath", sGluePath);
+        Write("PrinterFriendlyName", "Quorvane Flow 1234");
+    }
+    ~GlueKeys() { Clean(); }
+
+private:
+    static std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
+    static void Clean()
+    {
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
+        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
+        vxtest::SetWineVersionFor("vxfpdi14.exe", "");
+    }
+    static void Write(const char* pszValue, const std::string& sData)
+    {
+        HKEY hKey = NULL;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, DriverKey().c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL));
+        RegSetValueExA(hKey, pszValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(sData.c_str()),
+                       static_cast<DWORD>(sData.size() + 1));
+        RegCloseKey(hKey);
+    }
+};
+
+// The patches the medium's PDI started as the given release, in this test's locale, as entries relative
+// to the medium's root (the recorder logs "ran <name> | <command line>").
+std::vector<std::string> PatchesThePdiRuns(const vxtest::ScratchMedium& medium, const char* pszRelease)
+{
+    DeleteFileA(medium.RecordFile().c_str());
+    vxtest::SetWineVersionFor("vxfpdi14.exe", pszRelease);
+    const std::string sCommand =
+        "\"" + medium.PdiPath() + "\" -printerdriver=" + kDriver + " -product=Quorvane -port=LPT1:";
+    const vxtest::ProcessResult result = vxtest::RunProcess(
+        sCommand,
+        {{"TEMP", medium.TempFolder()}, {"TMP", medium.TempFolder()}, {"VX_RECORD_FILE", medium.RecordFile()}},
+        120000);
+    EXPECT_TRUE(result.fFinished);
+    const std::string sPrefix = medium.PdiFolder() + "\\..\\..\\";
+    std::vector<std::string> patches;
+    for (const std::string& sRun : medium.RecordedRuns())
+    {
+        const size_t iCommand = sRun.find(" | ");
+        if (iCommand == std::string::npos || sRun.find("ran vxzsetup.exe") == 0) continue;
+        const std::string sCommandLine = sRun.substr(iCommand + 3);
+        patches.push_back(sCommandLine.compare(0, sPrefix.size(), sPrefix) == 0 ? sCommandLine.substr(sPrefix.size())
+                                                                               : sCommandLine);
+    }
+    return patches;
+}
+
+}  // namespace
+
+// Registered once per locale: the PDI takes the system language from the locale Wine starts
+// it in, which is this test's.
+TEST(MedCheckAgreement, PredictsThePatchesThePdiRuns)
+{
+    const WORD wSystem = GetSystemDefaultLangID();
+    if (wSystem != 0x0409 && wSystem != 0x0C0A) GTEST_SKIP() << "needs an English or a Spanish system";
+    std::string sAutorun = Replaced(kAutorun, "SilentInstall=No", "SilentInstall=Yes");
+    sAutorun = Replaced(sAutorun, "[OSPatches]\r\n1=patches\\fix1.exe /q\r\n", kQualifiedPatches);
+    vxtest::ScratchMedium medium(sAutorun, Replaced(kModels, "printer=Yes", "printer=No"));
+    for (const char* pszPatch : {"p98", "p2k", "p2kes", "common", "pxp", "pxpen", "pxpes", "vxzsetup"})
+    {
+        const std::string sPath = std::string(pszPatch) == "vxzsetup" ? "vxzsetup.exe"
+                                                                      : std::string("patches\\") + pszPatch + ".exe";
+        ASSERT_TRUE(medium.AddRecorder(sPath));
+    }
+    const GlueKeys glue(medium.PdiFolder() + "\\");
+
+    struct Case
+    {
+        const char* pszRelease;
+        WORD wLanguage;
+        const char* pszLanguage;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"win98", 0x0409, "0x0409", {"patches\\p98.exe /q"}},
+        {"win98", 0x0C0A, "0x0C0A", {"patches\\p98.exe /q"}},
+        {"win2k", 0x0409, "0x0409", {"patches\\p2k.exe"}},
+        {"win2k", 0x0C0A, "0x0C0A", {"patches\\p2kes.exe", "patches\\common.exe /q"}},
+        {"winxp", 0x0409, "0x0409", {"patches\\pxpen.exe"}},
+        {"winxp", 0x0C0A, "0x0C0A", {"patches\\pxpes.exe /s"}},
+    };
+    unsigned nCompared = 0;
+    for (const Case& c : cases)
+    {
+        if (c.wLanguage != wSystem) continue;
+        ++nCompared;
+        SCOPED_TRACE(std::string(c.pszRelease) + " " + c.pszLanguage);
+        const vxtest::ConsoleResult check =
+            RunMedCheck(medium.Root(), std::string("--release ") + c.pszRelease + " --language " + c.pszLanguage);
+        const std::vector<std::string> predicted = PredictedPatches(check);
+        const std::vector<std::string> ran = PatchesThePdiRuns(medium, c.pszRelease);
+        EXPECT_EQ(ran, predicted) << check.sOutput;
+        // Pinned as well, so that a checker and a PDI that both ran nothing would not agree.
+        EXPECT_EQ(c.expected, predicted);
+    }
+    EXPECT_EQ(3u, nCompared);
+}

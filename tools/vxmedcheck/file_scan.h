@@ -1,0 +1,49 @@
+// A profile file read line by line as the library's reader reads it (text mode, lines of at
+// most 999 bytes, the same trimming, headers, keys and quotes), keeping the line numbers that
+// the reader forgets, and reporting what the reader passes over in silence.
+#ifndef VXMEDCHECK_FILE_SCAN_H
+#define VXMEDCHECK_FILE_SCAN_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "findings.h"
+#include "infrastructure/ci_string.h"
+
+namespace medcheck
+{
+
+struct ScannedKey
+{
+    std::string sKey;
+    std::string sValue;  // after trimming and the outer quotes
+    unsigned nLine;
+};
+
+struct ScannedSection
+{
+    unsigned nLine = 0;            // of its first header
+    std::vector<ScannedKey> keys;  // every key line, in file order, repeats included
+};
+
+class ScannedFile
+{
+public:
+    bool fRead = false;
+    std::string sName;  // as findings name it
+    std::map<CVxCiString, ScannedSection> sections;
+
+    const ScannedSection* Section(const char* pszName) const;
+    // The line of the section's first header, else 0.
+    unsigned SectionLine(const char* pszName) const;
+    // The line of the key's last (winning) definition in the section, else 0.
+    unsigned KeyLine(const char* pszSection, const char* pszKey) const;
+};
+
+// Reads sPath; a file that cannot be opened is an error finding (file-missing) with fRead false.
+ScannedFile ScanProfileFile(const std::string& sPath, const std::string& sName, FindingList& findings);
+
+}  // namespace medcheck
+
+#endif
