@@ -22,17 +22,23 @@ namespace
 
 const DWORD kMutexWaitMs = 180000;  // the Glue and the installer may hold it this long
 
+// Marks the start of a step of the flow in the trace, so that a trace tells how long each step
+// took (the log viewer draws its timeline from these lines).
+void TraceStep(const char* pszStep) { g_TraceLog.Trace(TRACE_GENERAL, "Step: %s\n", pszStep); }
+
 // The flow's named objects; the clean-up order and what each step does to an object is the
 // handshake the Glue and the product installer rely on.
 class HandshakeObjects
 {
 public:
     HandshakeObjects()
-        : hEventGlueRan(NULL), hEventGlueInstalledDriver(NULL), hEventGlueFinished(NULL), hMutexInstallerInitializing(NULL)
+        : hEventGlueRan(NULL), hEventGlueInstalledDriver(NULL), hEventGlueFinished(NULL), hMutexInstallerInitializing(NULL),
+          fCleanUpTraced(false)
     {
     }
     ~HandshakeObjects()
     {
+        if (!fCleanUpTraced) TraceStep("clean-up");
         if (hEventGlueRan) CloseHandle(hEventGlueRan);
         if (hEventGlueInstalledDriver) CloseHandle(hEventGlueInstalledDriver);
         if (hEventGlueFinished)
@@ -45,12 +51,14 @@ public:
             ReleaseMutex(hMutexInstallerInitializing);  // fails quietly when not owned
             CloseHandle(hMutexInstallerInitializing);
         }
+        TraceStep("end");
     }
 
     HANDLE hEventGlueRan;
     HANDLE hEventGlueInstalledDriver;
     HANDLE hEventGlueFinished;
     HANDLE hMutexInstallerInitializing;
+    bool fCleanUpTraced;  // a flow that got through traced it before deleting the uninstall entry
 
 private:
     HandshakeObjects(const HandshakeObjects&);
@@ -64,6 +72,7 @@ HANDLE CreateManualResetEvent(const CVxCiString& sName)
 
 bool TakeInstallationMutex(HandshakeObjects* pObjects)
 {
+    TraceStep("installation mutex");
     pObjects->hMutexInstallerInitializing = CreateMutexA(NULL, TRUE, g_sMutexInstallationInitializing.c_str());
     const bool fCreatedOwned = GetLastError() != ERROR_ALREADY_EXISTS;
     if (pObjects->hMutexInstallerInitializing == 0) return LOG_CONDITION_FAILED("hMutexInstallerInitializing == 0");
@@ -162,16 +171,21 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
 
     if (!TakeInstallationMutex(pObjects)) return false;
 
+    TraceStep("registry values");
     CVxCiString sDriverName;
     if (!ReadSwitches(sCmdLine, &sDriverName)) return false;
     const CVxCiString sRegKeyGlueDriver = g_sRegKeyGlue + "\\" + sDriverName;
     ConsumeLanguageOverride(sRegKeyGlueDriver);
+    TraceStep("status retries");
     HandOnStatus(sRegKeyGlueDriver);
 
+    TraceStep("Glue folder");
     CVxCiString sGluePath;
     if (!ReadGluePath(sRegKeyGlueDriver, &sGluePath)) return false;
+    TraceStep("default printer question");
     if (!OfferDefaultPrinter(sRegKeyGlueDriver)) return false;
 
+    TraceStep("install type");
     if (ReleaseMutex(pObjects->hMutexInstallerInitializing) == FALSE)
         return LOG_CONDITION_FAILED("ReleaseMutex( hMutexInstallerInitializing ) == FALSE");
     if (SetEvent(pObjects->hEventGlueInstalledDriver) == FALSE)
@@ -182,6 +196,8 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
         return LOG_CONDITION_FAILED("GetInstallType( sGluePath, &eInstallType ) == false");
     if (DedOVA(eInstallType, sGluePath) == false) return LOG_CONDITION_FAILED("DedOVA(eInstallType, sGluePath ) == false");
 
+    TraceStep("clean-up");
+    pObjects->fCleanUpTraced = true;
     RegDeleteKey(g_sRegKeyUninstall + "\\" + sDriverName + "_Driver", true, HKEY_LOCAL_MACHINE);
     return true;
 }
@@ -247,6 +263,7 @@ bool DedOVA(InstallType eInstallType, CVxCiString sGluePath)
         g_TraceLog.TraceFailure("%s failed\n", "Cannot get autorun.inf");
         return false;
     }
+    TraceStep("patches");
     const bool fRan = HasGlueRunBefore();
     bool fPatched = true;
     if (!fRan && !InstallDriverRelatedPatches())
@@ -254,13 +271,16 @@ bool DedOVA(InstallType eInstallType, CVxCiString sGluePath)
         LOG_CONDITION_FAILED("InstallDriverRelatedPatches()==FALSE");
         fPatched = false;
     }
+    TraceStep("installer start");
     if ((fRan || fPatched) && !IsSoftwareInstalled("\\..\\..\\")) StartProductInstaller();
+    TraceStep("product signal");
     SignalProduct(sInfPath, sGluePath);
     return true;
 }
 
 bool MimicLegacyGlue(const CVxCiString& sCmdLine)
 {
+    TraceStep("handshake");
     HandshakeObjects objects;
     objects.hEventGlueRan = CreateManualResetEvent(g_sEventGlueRan);
     if (objects.hEventGlueRan == 0) return LOG_CONDITION_FAILED("hEventGlueRan == 0");
