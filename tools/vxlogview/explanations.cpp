@@ -310,6 +310,8 @@ const Explanation kTable[] = {
 
 const size_t kEntries = sizeof(kTable) / sizeof(kTable[0]);
 
+bool IsHexDigit(unsigned char c) { return std::isdigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
 bool IsFlagOrWidth(char c) { return std::strchr("-+ #0123456789.lhL", c) != NULL; }
 
 // Matches the text from iText against the format from iFormat; %s tries every length.
@@ -349,7 +351,7 @@ bool MatchFrom(const char* pszFormat, const std::string& sText, size_t iText)
         if (iText < sText.size() && sText[iText] == '-' && (cConversion == 'd' || cConversion == 'i')) ++iText;
         const size_t iDigits = iText;
         while (iText < sText.size() &&
-               (fHex ? std::isxdigit(static_cast<unsigned char>(sText[iText])) : std::isdigit(static_cast<unsigned char>(sText[iText]))))
+               (fHex ? IsHexDigit(static_cast<unsigned char>(sText[iText])) : std::isdigit(static_cast<unsigned char>(sText[iText]))))
             ++iText;
         if (iText == iDigits) return false;
     }

@@ -1,5 +1,7 @@
 #include "log_lines.h"
 
+#include <windows.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -10,35 +12,48 @@ namespace
 
 const size_t kLargestFile = 64u * 1024u * 1024u;  // a hundred runs' worth of tracing and more
 
-// Owns a C stream; the analyzer needs nothing beyond plain reads.
+// Owns a file handle opened for reading; a log still being written may be read too.
 class InputFile
 {
 public:
-    explicit InputFile(const std::string& sPath) : m_pFile(std::fopen(sPath.c_str(), "rb")) {}
+    explicit InputFile(const std::string& sPath)
+        : m_hFile(CreateFileA(sPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL))
+    {
+    }
     ~InputFile()
     {
-        if (m_pFile) std::fclose(m_pFile);
+        if (IsOpen()) CloseHandle(m_hFile);
     }
-    std::FILE* Get() const { return m_pFile; }
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE && m_hFile != NULL; }
+    HANDLE Get() const { return m_hFile; }
 
 private:
     InputFile(const InputFile&);
     InputFile& operator=(const InputFile&);
-    std::FILE* m_pFile;
+    HANDLE m_hFile;
 };
+
+bool IsHexDigit(unsigned char c) { return std::isdigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 bool ReadAll(const std::string& sPath, std::string* psBytes, std::string* psProblem)
 {
     InputFile file(sPath);
-    if (!file.Get())
+    if (!file.IsOpen())
     {
         *psProblem = sPath + ": the file cannot be opened (missing, or no right to read it)";
         return false;
     }
     char buffer[65536];
-    size_t cbRead = 0;
-    while ((cbRead = std::fread(buffer, 1, sizeof(buffer), file.Get())) > 0)
+    for (;;)
     {
+        DWORD cbRead = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof(buffer), &cbRead, NULL))
+        {
+            *psProblem = sPath + ": the file could not be read to its end";
+            return false;
+        }
+        if (cbRead == 0) return true;
         if (psBytes->size() + cbRead > kLargestFile)
         {
             *psProblem = sPath + ": the file is larger than 64 MB; no log of one PDI run is that large";
@@ -46,12 +61,6 @@ bool ReadAll(const std::string& sPath, std::string* psBytes, std::string* psProb
         }
         psBytes->append(buffer, cbRead);
     }
-    if (std::ferror(file.Get()))
-    {
-        *psProblem = sPath + ": the file could not be read to its end";
-        return false;
-    }
-    return true;
 }
 
 // Text of any single- or double-byte code page has no NUL and few control characters.
@@ -112,7 +121,7 @@ bool ParseDigits(const std::string& s, size_t iStart, size_t cch, bool fHex, uns
     for (size_t i = iStart; i < iStart + cch; ++i)
     {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (!(fHex ? std::isxdigit(c) : std::isdigit(c))) return false;
+        if (!(fHex ? IsHexDigit(c) : std::isdigit(c))) return false;
     }
     *pulValue = std::strtoul(s.substr(iStart, cch).c_str(), NULL, fHex ? 16 : 10);
     return true;

@@ -38,6 +38,12 @@ const char kUsage[] =
     "                 this machine's by default\n"
     "exit code: 0 the run succeeded, 1 it failed or was ended, 2 the files cannot be read as its logs\n";
 
+// A code page this system can convert from (a probe: the same call the report makes).
+bool IsKnownCodePage(unsigned long ulCodePage)
+{
+    return ulCodePage > 0 && ulCodePage <= 65535 && MultiByteToWideChar(static_cast<UINT>(ulCodePage), 0, "a", 1, NULL, 0) > 0;
+}
+
 bool ParseOptions(int argc, char** argv, Options* pOptions, std::string* psProblem)
 {
     for (int i = 1; i < argc; ++i)
@@ -56,7 +62,7 @@ bool ParseOptions(int argc, char** argv, Options* pOptions, std::string* psProbl
             {
                 char* pszEnd = NULL;
                 const unsigned long ulCodePage = std::strtoul(sValue.c_str(), &pszEnd, 10);
-                if (sValue.empty() || *pszEnd || ulCodePage == 0 || ulCodePage > 65535 || !IsValidCodePage(static_cast<UINT>(ulCodePage)))
+                if (sValue.empty() || *pszEnd || !IsKnownCodePage(ulCodePage))
                 {
                     *psProblem = "--codepage " + sValue + ": not a code page this system knows";
                     return false;
