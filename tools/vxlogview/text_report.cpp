@@ -53,7 +53,8 @@ std::string PatchLine(const PatchRun& patch, bool fTimed)
 std::string Seconds(double dMs)
 {
     char sz[32];
-    std::snprintf(sz, sizeof(sz), "%.3f s", dMs / 1000.0);
+    if (dMs < 1000.0) std::snprintf(sz, sizeof(sz), "%.1f ms", dMs);
+    else std::snprintf(sz, sizeof(sz), "%.3f s", dMs / 1000.0);
     return sz;
 }
 
