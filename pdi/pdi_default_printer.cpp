@@ -212,7 +212,9 @@ void DefaultPrinter(const CVxCiString& sFriendlyName)
         CVxCiString sCaption;
         if (!LoadOfferString(IDS_SET_DEFAULT_PRINTER, sCaption)) return;
 
-        if (ShowMessageBox(NULL, question.Get(), sCaption.c_str(), kQuestionStyle, 0) != IDYES) return;
+        const int iAnswer = ShowMessageBox(NULL, question.Get(), sCaption.c_str(), kQuestionStyle, 0);
+        g_TraceLog.Trace(TRACE_GENERAL, "Default printer question answered %s\n", iAnswer == IDYES ? "Yes" : "No");
+        if (iAnswer != IDYES) return;
         if (!calls.pfnSet(szName))
         {
             g_InstallLog.LogError(0, InstallLogSourcePath("..\\pdi\\pdi_install.cpp").c_str(), __LINE__,

@@ -23,16 +23,21 @@ namespace
 
 const DWORD kMutexWaitMs = 180000;  // the Glue and the installer may hold it this long
 
+// Marks the start of a step of the flow in the trace, so that a trace tells how long each step
+// took (the log viewer draws its timeline from these lines).
+void TraceStep(const char* pszStep) { g_TraceLog.Trace(TRACE_GENERAL, "Step: %s\n", pszStep); }
+
 // The flow's named objects; the clean-up order and what each step does to an object is the
 // handshake the Glue and the product installer rely on.
 class HandshakeObjects
 {
 public:
-    HandshakeObjects() {}
+    HandshakeObjects() : fCleanUpTraced(false) {}
     // The run's clean-up, in its order: "VXZ_Glue_Finished" is signalled whether the run got
     // that far or failed, and the installation mutex is handed on last.
     ~HandshakeObjects()
     {
+        if (!fCleanUpTraced) TraceStep("clean-up");
         hEventGlueRan.Reset();
         hEventGlueInstalledDriver.Reset();
         if (hEventGlueFinished.IsValid()) SetEvent(hEventGlueFinished.Get());
@@ -40,6 +45,7 @@ public:
         if (hMutexInstallerInitializing.IsValid())
             ReleaseMutex(hMutexInstallerInitializing.Get());  // fails quietly when not owned
         hMutexInstallerInitializing.Reset();
+        TraceStep("end");
     }
     HandshakeObjects(const HandshakeObjects&) = delete;
     HandshakeObjects& operator=(const HandshakeObjects&) = delete;
@@ -48,6 +54,7 @@ public:
     CUniqueHandle hEventGlueInstalledDriver;
     CUniqueHandle hEventGlueFinished;
     CUniqueHandle hMutexInstallerInitializing;
+    bool fCleanUpTraced;  // a flow that got through traced it before deleting the uninstall entry
 };
 
 HANDLE CreateManualResetEvent(const CVxCiString& sName)
@@ -57,6 +64,7 @@ HANDLE CreateManualResetEvent(const CVxCiString& sName)
 
 bool TakeInstallationMutex(HandshakeObjects* pObjects)
 {
+    TraceStep("installation mutex");
     pObjects->hMutexInstallerInitializing.Reset(CreateMutexA(NULL, TRUE, g_sMutexInstallationInitializing.c_str()));
     const bool fCreatedOwned = GetLastError() != ERROR_ALREADY_EXISTS;
     if (!pObjects->hMutexInstallerInitializing.IsValid()) return LOG_CONDITION_FAILED("hMutexInstallerInitializing == 0");
@@ -155,16 +163,21 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
 
     if (!TakeInstallationMutex(pObjects)) return false;
 
+    TraceStep("registry values");
     CVxCiString sDriverName;
     if (!ReadSwitches(sCmdLine, &sDriverName)) return false;
     const CVxCiString sRegKeyGlueDriver = g_sRegKeyGlue + "\\" + sDriverName;
     ConsumeLanguageOverride(sRegKeyGlueDriver);
+    TraceStep("status retries");
     HandOnStatus(sRegKeyGlueDriver);
 
+    TraceStep("Glue folder");
     CVxCiString sGluePath;
     if (!ReadGluePath(sRegKeyGlueDriver, &sGluePath)) return false;
+    TraceStep("default printer question");
     if (!OfferDefaultPrinter(sRegKeyGlueDriver)) return false;
 
+    TraceStep("install type");
     if (ReleaseMutex(pObjects->hMutexInstallerInitializing.Get()) == FALSE)
         return LOG_CONDITION_FAILED("ReleaseMutex( hMutexInstallerInitializing ) == FALSE");
     if (SetEvent(pObjects->hEventGlueInstalledDriver.Get()) == FALSE)
@@ -175,6 +188,8 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
         return LOG_CONDITION_FAILED("GetInstallType( sGluePath, &eInstallType ) == false");
     if (DedOVA(eInstallType, sGluePath) == false) return LOG_CONDITION_FAILED("DedOVA(eInstallType, sGluePath ) == false");
 
+    TraceStep("clean-up");
+    pObjects->fCleanUpTraced = true;
     RegDeleteKey(g_sRegKeyUninstall + "\\" + sDriverName + "_Driver", true, HKEY_LOCAL_MACHINE);
     return true;
 }
@@ -240,6 +255,7 @@ bool DedOVA(InstallType eInstallType, CVxCiString sGluePath)
         g_TraceLog.TraceFailure("%s failed\n", "Cannot get autorun.inf");
         return false;
     }
+    TraceStep("patches");
     const bool fRan = HasGlueRunBefore();
     bool fPatched = true;
     if (!fRan && !InstallDriverRelatedPatches())
@@ -247,13 +263,16 @@ bool DedOVA(InstallType eInstallType, CVxCiString sGluePath)
         LOG_CONDITION_FAILED("InstallDriverRelatedPatches()==FALSE");
         fPatched = false;
     }
+    TraceStep("installer start");
     if ((fRan || fPatched) && !IsSoftwareInstalled("\\..\\..\\")) StartProductInstaller();
+    TraceStep("product signal");
     SignalProduct(sInfPath, sGluePath);
     return true;
 }
 
 bool MimicLegacyGlue(const CVxCiString& sCmdLine)
 {
+    TraceStep("handshake");
     HandshakeObjects objects;
     objects.hEventGlueRan.Reset(CreateManualResetEvent(g_sEventGlueRan));
     if (!objects.hEventGlueRan.IsValid()) return LOG_CONDITION_FAILED("hEventGlueRan == 0");

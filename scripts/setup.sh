@@ -3,7 +3,8 @@
 # Idempotent: does nothing when every package is already present.
 set -euo pipefail
 
-packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake googletest make)
+packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake googletest make
+          chromium)  # the log viewer's report is opened in a headless browser
 
 missing=()
 for p in "${packages[@]}"; do

@@ -133,3 +133,22 @@ foreach(locale en_US es_ES)
                ARGS --gtest_filter=MedCheckAgreement.* ENV "VX_MEDCHECK_EXE=$<TARGET_FILE:vxmedcheck>")
 endforeach()
 add_dependencies(test_medcheck vxmedcheck sample_medium)
+# The log viewer: its table against the PDI's sources, bad input, and real runs of the PDI
+# explained (real HKLM keys and fixed names). The first run keeps an HTML report of a successful
+# and of a failed run, which the browser check then opens (Linux side: a browser in Wine's reach
+# would need a Windows build).
+include(${CMAKE_SOURCE_DIR}/tools/vxlogview/units.cmake)
+target_sources(test_log_analyzer PRIVATE ${VXLOGVIEW_UNIT_SOURCES})
+target_include_directories(test_log_analyzer PRIVATE ${CMAKE_SOURCE_DIR}/tools/vxlogview)
+add_dependencies(test_log_analyzer vxlogview)
+vx_wine_test(NAME log_analyzer EXE test_log_analyzer SERIAL ENV VX_LOGVIEW_EXE=$<TARGET_FILE:vxlogview>
+             ARGS --gtest_filter=-*TooLong)
+set_tests_properties(log_analyzer PROPERTIES FIXTURES_SETUP logview_reports)
+vx_wine_test(NAME log_analyzer_long EXE test_log_analyzer SERIAL TIMEOUT 400
+             ENV VX_LONG_TESTS=1 VX_LOGVIEW_EXE=$<TARGET_FILE:vxlogview> ARGS --gtest_filter=*TooLong)
+find_program(VX_CHROMIUM NAMES chromium PATHS /usr/bin)
+if(NOT VX_CHROMIUM)
+  set(VX_CHROMIUM /usr/bin/chromium)  # scripts/setup.sh installs it; the check says so when it is missing
+endif()
+add_test(NAME log_analyzer_browser COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/logview_browser.sh ${VX_CHROMIUM} ${CMAKE_BINARY_DIR}/logview)
+set_tests_properties(log_analyzer_browser PROPERTIES FIXTURES_REQUIRED logview_reports TIMEOUT 300)

@@ -188,6 +188,43 @@ ProcessResult RunProcess(const std::string& sCommandLine, const std::map<std::st
     return result;
 }
 
+ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs)
+{
+    ConsoleResult result;
+    ScratchDir dir("con");
+    const std::string sOutputPath = dir.File("output.txt");
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE hOutput = CreateFileA(sOutputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hOutput == INVALID_HANDLE_VALUE) return result;
+    std::vector<char> commandLine(sCommandLine.begin(), sCommandLine.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = NULL;
+    si.hStdOutput = hOutput;
+    si.hStdError = hOutput;
+    PROCESS_INFORMATION pi = {};
+    const BOOL fStarted = CreateProcessA(NULL, commandLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    CloseHandle(hOutput);
+    if (!fStarted) return result;
+    CloseHandle(pi.hThread);
+    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0)
+    {
+        result.fFinished = true;
+        GetExitCodeProcess(pi.hProcess, &result.dwExitCode);
+    }
+    else
+    {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hProcess);
+    ReadFileBytes(sOutputPath, &result.sOutput);
+    return result;
+}
+
 void SetWineVersionFor(const std::string& sExeName, const std::string& sRelease)
 {
     const std::string sKey = "Software\\Wine\\AppDefaults\\" + sExeName;

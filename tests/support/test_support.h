@@ -61,6 +61,16 @@ std::vector<char> EnvironmentBlock(const std::map<std::string, std::string>& ove
 ProcessResult RunProcess(const std::string& sCommandLine, const std::map<std::string, std::string>& environment,
                          DWORD dwTimeoutMs = 60000);
 
+// Runs a console program with its standard output and error written to a scratch file, waits
+// up to dwTimeoutMs and hands back what it wrote.
+struct ConsoleResult
+{
+    bool fFinished = false;
+    DWORD dwExitCode = 0;
+    std::string sOutput;  // standard output and standard error, in the order written
+};
+ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs = 60000);
+
 // Makes Wine report the given release ("win98", "nt40", ...) to programs named sExeName
 // started from now on; an empty release removes the setting.
 void SetWineVersionFor(const std::string& sExeName, const std::string& sRelease);

@@ -1,0 +1,51 @@
+// A scratch medium with the Glue's registry results of a driver install, and runs of the real
+// PDI on it with tracing on: what the log viewer's tests explain. Real HKLM keys and the
+// Glue's fixed object names: a test that uses it takes the machine lock.
+#ifndef TESTS_SUPPORT_FLOW_MEDIUM_H
+#define TESTS_SUPPORT_FLOW_MEDIUM_H
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "support/medium.h"
+#include "support/pdi_process.h"
+
+namespace vxtest
+{
+
+class FlowMedium
+{
+public:
+    FlowMedium();  // the medium with one patch and the installer; the Glue's events held
+    ~FlowMedium();
+
+    // The values the Glue leaves for the PDI: Glue folder, printer name, status, uninstall entry.
+    void RecordGlueInstall(bool fStatusCode = true);
+    void SetGluePath(const std::string& sPath);
+
+    // The PDI's command line with tracing of every category the viewer reads.
+    std::string Command() const;
+    std::map<std::string, std::string> Environment(const std::map<std::string, std::string>& extra = {}) const;
+    // Runs the PDI to its end (as Windows XP).
+    ProcessResult Run(const std::map<std::string, std::string>& extra = {}, DWORD dwTimeoutMs = 120000);
+
+    std::string InstallLogPath() const { return m_medium.TempFolder() + "\\vxvxdi00.log"; }
+    std::string TracePath() const { return m_medium.TempFolder() + "\\vxfpdi000.log"; }
+    const ScratchMedium& Medium() const { return m_medium; }
+
+private:
+    FlowMedium(const FlowMedium&);
+    FlowMedium& operator=(const FlowMedium&);
+    void CleanMachineState();
+    ScratchMedium m_medium;
+    HANDLE m_hRan, m_hInstalled, m_hFinished;
+};
+
+// Waits until the file holds sText (a trace the PDI is still writing); false after dwTimeoutMs.
+bool WaitForText(const std::string& sPath, const std::string& sText, DWORD dwTimeoutMs);
+
+}  // namespace vxtest
+
+#endif
