@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/console_run.h"
 #include "support/medium.h"
+#include "support/test_support.h"
 #include "vxzglue/vxzglue_utils.h"
 
 namespace
@@ -88,8 +88,8 @@ TEST(MedCheck, SampleMediumChecksClean)
 {
     const std::string sSample = vxtest::WinPathFromUnix(vxtest::Env("VX_BINARY_DIR")) + "\\sample\\medium";
     const vxtest::ConsoleResult result = RunMedCheck(sSample, "");
-    ASSERT_TRUE(result.process.fFinished);
-    EXPECT_EQ(0u, result.process.dwExitCode) << result.sOutput;
+    ASSERT_TRUE(result.fFinished);
+    EXPECT_EQ(0u, result.dwExitCode) << result.sOutput;
     EXPECT_EQ(std::vector<std::string>(), Faults(result));
     ASSERT_FALSE(result.Lines().empty());
     EXPECT_EQ("0 error(s), 0 warning(s)", result.Lines().back());
@@ -105,8 +105,8 @@ TEST(MedCheck, CleanScratchMediumAndJson)
     ASSERT_TRUE(medium.AddRecorder("patches\\fix1.exe"));
     ASSERT_TRUE(medium.AddRecorder("vxzsetup.exe"));
     const vxtest::ConsoleResult result = RunMedCheck(medium.Root(), "--release win2k --language 0x0409 --json");
-    ASSERT_TRUE(result.process.fFinished);
-    EXPECT_EQ(0u, result.process.dwExitCode) << result.sOutput;
+    ASSERT_TRUE(result.fFinished);
+    EXPECT_EQ(0u, result.dwExitCode) << result.sOutput;
     EXPECT_NE(std::string::npos, result.sOutput.find("\"errors\": 0, \"warnings\": 0"));
     EXPECT_NE(std::string::npos,
               result.sOutput.find("{\"file\": \"models.dat\", \"line\": 3, \"severity\": \"note\", \"code\": "
@@ -194,17 +194,17 @@ TEST(MedCheck, EachDamagedMediumYieldsItsFinding)
             ASSERT_TRUE(DeleteFileA((medium.Root() + "\\" + damage.sRemove).c_str()));
         }
         const vxtest::ConsoleResult result = RunMedCheck(medium.Root(), "--release winxp --language 0x0409");
-        ASSERT_TRUE(result.process.fFinished);
+        ASSERT_TRUE(result.fFinished);
         EXPECT_EQ(std::vector<std::string>({damage.sFault}), Faults(result)) << result.sOutput;
-        EXPECT_EQ(damage.dwExitCode, result.process.dwExitCode);
+        EXPECT_EQ(damage.dwExitCode, result.dwExitCode);
     }
 }
 
 TEST(MedCheck, MissingFolderIsAFinding)
 {
     const vxtest::ConsoleResult result = RunMedCheck("C:\\no\\such\\medium", "--json");
-    ASSERT_TRUE(result.process.fFinished);
-    EXPECT_EQ(2u, result.process.dwExitCode);
+    ASSERT_TRUE(result.fFinished);
+    EXPECT_EQ(2u, result.dwExitCode);
     EXPECT_NE(std::string::npos, result.sOutput.find("\"code\": \"medium-missing\"")) << result.sOutput;
 }
 

@@ -188,6 +188,22 @@ ProcessResult RunProcess(const std::string& sCommandLine, const std::map<std::st
     return result;
 }
 
+std::vector<std::string> ConsoleResult::Lines() const
+{
+    std::vector<std::string> lines;
+    size_t i = 0;
+    while (i < sOutput.size())
+    {
+        size_t iEnd = sOutput.find('\n', i);
+        if (iEnd == std::string::npos) iEnd = sOutput.size();
+        std::string sLine = sOutput.substr(i, iEnd - i);
+        if (!sLine.empty() && sLine[sLine.size() - 1] == '\r') sLine.erase(sLine.size() - 1);
+        lines.push_back(sLine);
+        i = iEnd + 1;
+    }
+    return lines;
+}
+
 ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs)
 {
     ConsoleResult result;

@@ -67,7 +67,8 @@ struct ConsoleResult
 {
     bool fFinished = false;
     DWORD dwExitCode = 0;
-    std::string sOutput;  // standard output and standard error, in the order written
+    std::string sOutput;                     // standard output and standard error, in the order written
+    std::vector<std::string> Lines() const;  // CR/LF cut, empty lines kept except the last
 };
 ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs = 60000);
 
