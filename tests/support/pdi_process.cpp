@@ -59,6 +59,31 @@ bool IsTransientStartError(DWORD dwError)
 
 }  // namespace
 
+// Under load, Wine now and then fails to bring a new process up (the child's address space
+// cannot be laid out, and CreateProcessA fails); that is the machine, not the program, so such
+// a start is tried again. A file that is missing or is no program fails at once.
+bool CreateProcessRetried(char* pszCommandLine, BOOL fInheritHandles, DWORD dwFlags, void* pEnvironment,
+                          const char* pszDirectory, STARTUPINFOA* pStartup, PROCESS_INFORMATION* pProcess,
+                          DWORD* pdwError)
+{
+    for (unsigned nTry = 1;; ++nTry)
+    {
+        if (CreateProcessA(NULL, pszCommandLine, NULL, NULL, fInheritHandles, dwFlags, pEnvironment, pszDirectory,
+                           pStartup, pProcess))
+        {
+            if (pdwError) *pdwError = 0;
+            return true;
+        }
+        const DWORD dwError = GetLastError();
+        if (pdwError) *pdwError = dwError;
+        if (nTry == kStartTries || !IsTransientStartError(dwError)) return false;
+        std::printf("start failed with error %lu, try %u of %u: %.200s\n", static_cast<unsigned long>(dwError), nTry,
+                    kStartTries, pszCommandLine);
+        std::fflush(stdout);
+        Sleep(500 * nTry);
+    }
+}
+
 ChildProcess::~ChildProcess()
 {
     if (Running()) Kill();
@@ -75,21 +100,9 @@ bool ChildProcess::Start(const std::string& sCommandLine, const std::map<std::st
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    // Under load, Wine now and then fails to bring a new process up (the child's address space
-    // cannot be laid out, and CreateProcessA fails); that is the machine, not the program, so
-    // such a start is tried again. A file that is missing or is no program fails at once.
-    for (unsigned nTry = 1;; ++nTry)
-    {
-        if (CreateProcessA(NULL, commandLine.data(), NULL, NULL, FALSE, fSuspended ? CREATE_SUSPENDED : 0,
-                           block.data(), sDirectory.empty() ? NULL : sDirectory.c_str(), &si, &pi))
-            break;
-        m_dwStartError = GetLastError();
-        if (nTry == kStartTries || !IsTransientStartError(m_dwStartError)) return false;
-        std::printf("start failed with error %lu, try %u of %u: %s\n", static_cast<unsigned long>(m_dwStartError),
-                    nTry, kStartTries, sCommandLine.substr(0, 200).c_str());
-        std::fflush(stdout);
-        Sleep(500 * nTry);
-    }
+    if (!CreateProcessRetried(commandLine.data(), FALSE, fSuspended ? CREATE_SUSPENDED : 0, block.data(),
+                              sDirectory.empty() ? NULL : sDirectory.c_str(), &si, &pi, &m_dwStartError))
+        return false;
     m_dwStartError = 0;
     m_hThread = pi.hThread;
     if (!fSuspended) Resume();

@@ -33,6 +33,12 @@ uint64_t SuiteSeed();
 // An unsigned count from the environment, else nDefault.
 unsigned CountFromEnvironment(const char* pszVariable, unsigned nDefault);
 
+// CreateProcessA (no security attributes), tried again a few times when the system refuses it
+// for a passing reason; *pdwError gets the system's error code of the last refusal.
+bool CreateProcessRetried(char* pszCommandLine, BOOL fInheritHandles, DWORD dwFlags, void* pEnvironment,
+                          const char* pszDirectory, STARTUPINFOA* pStartup, PROCESS_INFORMATION* pProcess,
+                          DWORD* pdwError);
+
 class ChildProcess
 {
 public:

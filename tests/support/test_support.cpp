@@ -222,7 +222,7 @@ ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs)
     si.hStdOutput = hOutput;
     si.hStdError = hOutput;
     PROCESS_INFORMATION pi = {};
-    const BOOL fStarted = CreateProcessA(NULL, commandLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    const bool fStarted = CreateProcessRetried(commandLine.data(), TRUE, 0, NULL, NULL, &si, &pi, NULL);
     CloseHandle(hOutput);
     if (!fStarted) return result;
     CloseHandle(pi.hThread);

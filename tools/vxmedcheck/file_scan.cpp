@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "infrastructure/profile_reader.h"
+#include "infrastructure/qualified_values.h"
 
 namespace medcheck
 {
@@ -27,21 +28,6 @@ struct FileCloser
 };
 
 bool IsLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
-
-char* FindSingleByte(char* psz, char ch)
-{
-    for (char* p = psz; *p;)
-    {
-        if (IsLeadByte(*p) && p[1])
-        {
-            p += 2;
-            continue;
-        }
-        if (*p == ch) return p;
-        ++p;
-    }
-    return NULL;
-}
 
 void CutAtCharacter(char* psz, size_t cbMax)
 {
@@ -87,7 +73,7 @@ private:
     {
         if (pszLine[0] == '[')
         {
-            if (char* pszClose = FindSingleByte(pszLine + 1, ']'))
+            if (char* pszClose = const_cast<char*>(FindSingleByteChar(pszLine + 1, ']')))
             {
                 *pszClose = '\0';
                 Header(pszLine + 1, nLine);
@@ -104,7 +90,7 @@ private:
                             Shortened(pszLine).c_str()));
             return;
         }
-        char* pszEquals = FindSingleByte(pszLine, '=');
+        char* pszEquals = const_cast<char*>(FindSingleByteChar(pszLine, '='));
         if (!pszEquals)
         {
             if (!m_fContinuation)
