@@ -10,6 +10,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/ci_string.h"
 #include "infrastructure/os_version.h"
+#include "profile_syntax.h"
 #include "vx_owners.h"
 
 namespace
@@ -192,19 +193,6 @@ char* FindSingleByte(char* psz, char ch)
     return NULL;
 }
 
-// Cuts psz to at most cbMax bytes without splitting a double-byte character.
-void CutAtCharacter(char* psz, size_t cbMax)
-{
-    size_t i = 0;
-    while (psz[i])
-    {
-        const size_t cbChar = (IsLeadByte(psz[i]) && psz[i + 1]) ? 2 : 1;
-        if (i + cbChar > cbMax) break;
-        i += cbChar;
-    }
-    psz[i] = '\0';
-}
-
 // One line of the file, already cut at CR/LF and trimmed.
 void ParseLine(char* pszLine, CSectionMap& sections, CProfileSection*& pCurrent)
 {
@@ -214,7 +202,7 @@ void ParseLine(char* pszLine, CSectionMap& sections, CProfileSection*& pCurrent)
         {
             *pszClose = '\0';
             char* pszName = TrimSpaces(pszLine + 1);
-            CutAtCharacter(pszName, kMaxSectionName);
+            profile_syntax::CutAtCharacter(pszName, kMaxSectionName);
             pszName = TrimSpaces(pszName);
             pCurrent = pszName[0] ? &sections[CVxCiString(pszName)] : NULL;
             return;
@@ -640,3 +628,20 @@ DWORD ReadProfileSection(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, 
         return 0;
     }
 }
+
+namespace profile_syntax
+{
+
+void CutAtCharacter(char* psz, size_t cbMax)
+{
+    size_t i = 0;
+    while (psz[i])
+    {
+        const size_t cbChar = (IsLeadByte(psz[i]) && psz[i + 1]) ? 2 : 1;
+        if (i + cbChar > cbMax) break;
+        i += cbChar;
+    }
+    psz[i] = '\0';
+}
+
+}  // namespace profile_syntax

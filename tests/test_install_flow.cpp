@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "support/box_answerer.h"
+#include "support/flow_medium.h"
 #include "support/medium.h"
 #include "support/spooler_printers.h"
 #include "vxzglue/vxzglue_utils.h"
@@ -17,21 +18,12 @@
 namespace
 {
 
-const char kDriver[] = "Quorvane Flow 1234 Series";
-const char kPrinter[] = "Quorvane Flow 1234";
-// The medium's models: "Quorvane Flow Model" is the one the Glue's per-model keys are named after.
-const char kModels[] =
-    "[Models]\r\nQuorvane Flow Model=Flow1234\r\n[Flow1234]\r\nDriverName=Quorvane Flow Model\r\n"
-    "asktomakedefaultprinter=No\r\n";
-const char kModelKey[] = "SOFTWARE\\Quorvane\\VXZ\\Glue\\Quorvane Flow Model";
-
-std::string Autorun(const std::string& sExtra)
-{
-    return "[Version]\r\nInfrastructureDatabaseList=models.dat\r\nLanguagesInthisCD=ENU\r\n"
-           "DefaultLanguageInThisRelease=ENU\r\nCDGuid={0F0E0D0C-1111-2222-3333-444455556666}\r\n"
-           "DIVISION=ABC\r\nLAST_IO_REVISION=7\r\n" +
-           sExtra + "[LanguageMap]\r\n0x0409=ENU\r\n[OSPatches]\r\n1=patches\\fix1.exe /q\r\n";
-}
+using vxtest::CleanFlowMachineState;
+const char* const kDriver = vxtest::kFlowDriver;
+const char* const kPrinter = vxtest::kFlowPrinter;
+const char* const kModels = vxtest::kFlowModels;
+const char* const kModelKey = vxtest::kFlowModelKey;
+std::string Autorun(const std::string& sExtra) { return vxtest::FlowAutorun(sExtra); }
 
 std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
 
@@ -85,23 +77,13 @@ bool KeyExists(const std::string& sKey)
 
 bool IsSignalled(HANDLE h) { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }
 
-void CleanMachineState()
-{
-    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
-    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, kModelKey);
-    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
-    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\C32");  // a medium without a division
-    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
-    vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
-}
-
 class InstallFlowTest : public ::testing::Test
 {
 protected:
     explicit InstallFlowTest(const std::string& sAutorunExtra = "SilentInstall=Yes\r\n")
         : m_medium(Autorun(sAutorunExtra), kModels)
     {
-        CleanMachineState();
+        CleanFlowMachineState();
         m_medium.AddRecorder("patches\\fix1.exe");
         m_medium.AddRecorder("vxzsetup.exe");
         // The Glue's view of the handshake: it holds the events before the PDI starts.
@@ -117,7 +99,7 @@ protected:
         CloseHandle(m_hRan);
         CloseHandle(m_hInstalled);
         CloseHandle(m_hFinished);
-        CleanMachineState();
+        CleanFlowMachineState();
         vxtest::SetWineVersionFor("vxfpdi14.exe", "");
     }
 

@@ -6,20 +6,36 @@
 namespace vxtest
 {
 
+const char kFlowDriver[] = "Quorvane Flow 1234 Series";
+const char kFlowPrinter[] = "Quorvane Flow 1234";
+const char kFlowModels[] =
+    "[Models]\r\nQuorvane Flow Model=Flow1234\r\n[Flow1234]\r\nDriverName=Quorvane Flow Model\r\n"
+    "asktomakedefaultprinter=No\r\n";
+const char kFlowModelKey[] = "SOFTWARE\\Quorvane\\VXZ\\Glue\\Quorvane Flow Model";
+
+std::string FlowAutorun(const std::string& sExtra)
+{
+    return "[Version]\r\nInfrastructureDatabaseList=models.dat\r\nLanguagesInthisCD=ENU\r\n"
+           "DefaultLanguageInThisRelease=ENU\r\nCDGuid={0F0E0D0C-1111-2222-3333-444455556666}\r\n"
+           "DIVISION=ABC\r\nLAST_IO_REVISION=7\r\n" +
+           sExtra + "[LanguageMap]\r\n0x0409=ENU\r\n[OSPatches]\r\n1=patches\\fix1.exe /q\r\n";
+}
+
+void CleanFlowMachineState()
+{
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kFlowModelKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\C32");  // a medium without a division
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kFlowDriver + "_Driver");
+}
+
 namespace
 {
 
-const char kDriver[] = "Quorvane Flow 1234 Series";
-const char kPrinter[] = "Quorvane Flow 1234";
-const char kModels[] =
-    "[Models]\r\nQuorvane Flow Model=Flow1234\r\n[Flow1234]\r\nDriverName=Quorvane Flow Model\r\n"
-    "asktomakedefaultprinter=No\r\n";
-const char kModelKey[] = "SOFTWARE\\Quorvane\\VXZ\\Glue\\Quorvane Flow Model";
-const char kAutorun[] =
-    "[Version]\r\nInfrastructureDatabaseList=models.dat\r\nLanguagesInthisCD=ENU\r\n"
-    "DefaultLanguageInThisRelease=ENU\r\nCDGuid={0F0E0D0C-1111-2222-3333-444455556666}\r\n"
-    "DIVISION=ABC\r\nLAST_IO_REVISION=7\r\nSilentInstall=Yes\r\n[LanguageMap]\r\n0x0409=ENU\r\n"
-    "[OSPatches]\r\n1=patches\\fix1.exe /q\r\n";
+const char* const kDriver = kFlowDriver;
+const char* const kPrinter = kFlowPrinter;
 
 std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
 
@@ -38,9 +54,9 @@ void WriteString(const std::string& sKey, const char* pszValue, const std::strin
 
 }  // namespace
 
-FlowMedium::FlowMedium() : m_medium(kAutorun, kModels)
+FlowMedium::FlowMedium() : m_medium(FlowAutorun("SilentInstall=Yes\r\n"), kFlowModels)
 {
-    CleanMachineState();
+    CleanFlowMachineState();
     m_medium.AddRecorder("patches\\fix1.exe");
     m_medium.AddRecorder("vxzsetup.exe");
     m_hRan = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran");
@@ -53,17 +69,8 @@ FlowMedium::~FlowMedium()
     CloseHandle(m_hRan);
     CloseHandle(m_hInstalled);
     CloseHandle(m_hFinished);
-    CleanMachineState();
+    CleanFlowMachineState();
     SetWineVersionFor("vxfpdi14.exe", "");
-}
-
-void FlowMedium::CleanMachineState()
-{
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kModelKey);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
 }
 
 void FlowMedium::RecordGlueInstall(bool fStatusCode)

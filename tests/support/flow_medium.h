@@ -15,6 +15,16 @@
 namespace vxtest
 {
 
+// The flow tests' medium: its driver and printer, its one model (after which the Glue's
+// per-model key is named) and its information file, with sExtra among the Version keys.
+extern const char kFlowDriver[];
+extern const char kFlowPrinter[];
+extern const char kFlowModels[];
+extern const char kFlowModelKey[];
+std::string FlowAutorun(const std::string& sExtra);
+// Removes what a flow run leaves in HKLM: the Glue's keys, the product's and the uninstall entry.
+void CleanFlowMachineState();
+
 class FlowMedium
 {
 public:
@@ -38,7 +48,6 @@ public:
 private:
     FlowMedium(const FlowMedium&);
     FlowMedium& operator=(const FlowMedium&);
-    void CleanMachineState();
     ScratchMedium m_medium;
     HANDLE m_hRan, m_hInstalled, m_hFinished;
 };

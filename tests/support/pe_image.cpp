@@ -66,15 +66,23 @@ bool PeImage::Directory(int iEntry, IMAGE_DATA_DIRECTORY* pDirectory) const
     return true;
 }
 
+// The optional header of either kind: the data directories it has room for and the facts the
+// tests read.
 template <typename Optional>
-static bool ReadOptional(const Optional& optional, WORD wSize, std::vector<IMAGE_DATA_DIRECTORY>* pDirectories)
+bool PeImage::ParseOptional(uint64_t qwOffset, WORD wSize)
 {
+    Optional optional;
     const size_t cbFixed = offsetof(Optional, DataDirectory);
-    if (wSize < cbFixed) return false;
+    if (!ReadAt(qwOffset, &optional) || wSize < cbFixed) return false;
     const size_t cFit = (wSize - cbFixed) / sizeof(IMAGE_DATA_DIRECTORY);
     const size_t cDirectories = (std::min)(static_cast<size_t>(optional.NumberOfRvaAndSizes),
                                            (std::min)(cFit, static_cast<size_t>(IMAGE_NUMBEROF_DIRECTORY_ENTRIES)));
-    pDirectories->assign(optional.DataDirectory, optional.DataDirectory + cDirectories);
+    m_directories.assign(optional.DataDirectory, optional.DataDirectory + cDirectories);
+    m_wSubsystem = optional.Subsystem;
+    m_wSubsystemVersion[0] = optional.MajorSubsystemVersion;
+    m_wSubsystemVersion[1] = optional.MinorSubsystemVersion;
+    m_wOsVersion[0] = optional.MajorOperatingSystemVersion;
+    m_wOsVersion[1] = optional.MinorOperatingSystemVersion;
     return true;
 }
 
@@ -101,25 +109,13 @@ bool PeImage::Parse(const std::string& sImage, std::string* psError)
     m_f64 = wMagic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
     if (wMagic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
     {
-        IMAGE_OPTIONAL_HEADER32 optional;
-        if (!ReadAt(qwOptional, &optional) || !ReadOptional(optional, file.SizeOfOptionalHeader, &m_directories))
+        if (!ParseOptional<IMAGE_OPTIONAL_HEADER32>(qwOptional, file.SizeOfOptionalHeader))
             return Fail(psError, "PE32 optional header cut off");
-        m_wSubsystem = optional.Subsystem;
-        m_wSubsystemVersion[0] = optional.MajorSubsystemVersion;
-        m_wSubsystemVersion[1] = optional.MinorSubsystemVersion;
-        m_wOsVersion[0] = optional.MajorOperatingSystemVersion;
-        m_wOsVersion[1] = optional.MinorOperatingSystemVersion;
     }
     else if (m_f64)
     {
-        IMAGE_OPTIONAL_HEADER64 optional;
-        if (!ReadAt(qwOptional, &optional) || !ReadOptional(optional, file.SizeOfOptionalHeader, &m_directories))
+        if (!ParseOptional<IMAGE_OPTIONAL_HEADER64>(qwOptional, file.SizeOfOptionalHeader))
             return Fail(psError, "PE32+ optional header cut off");
-        m_wSubsystem = optional.Subsystem;
-        m_wSubsystemVersion[0] = optional.MajorSubsystemVersion;
-        m_wSubsystemVersion[1] = optional.MinorSubsystemVersion;
-        m_wOsVersion[0] = optional.MajorOperatingSystemVersion;
-        m_wOsVersion[1] = optional.MinorOperatingSystemVersion;
     }
     else
     {

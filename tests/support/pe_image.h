@@ -47,6 +47,8 @@ private:
     bool RvaToOffset(DWORD dwRva, uint64_t* pqwOffset) const;
     bool ReadName(DWORD dwRva, std::string* psName) const;
     bool Directory(int iEntry, IMAGE_DATA_DIRECTORY* pDirectory) const;
+    template <typename Optional>
+    bool ParseOptional(uint64_t qwOffset, WORD wSize);
     template <typename Thunk>
     bool ReadThunks(DWORD dwRva, const std::string& sDll, std::vector<Import>* pImports, std::string* psError) const;
 

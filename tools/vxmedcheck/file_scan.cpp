@@ -8,6 +8,7 @@
 
 #include "infrastructure/profile_reader.h"
 #include "infrastructure/qualified_values.h"
+#include "profile_syntax.h"
 
 namespace medcheck
 {
@@ -26,20 +27,6 @@ struct FileCloser
         if (p) std::fclose(p);
     }
 };
-
-bool IsLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
-
-void CutAtCharacter(char* psz, size_t cbMax)
-{
-    size_t i = 0;
-    while (psz[i])
-    {
-        const size_t cbChar = (IsLeadByte(psz[i]) && psz[i + 1]) ? 2 : 1;
-        if (i + cbChar > cbMax) break;
-        i += cbChar;
-    }
-    psz[i] = '\0';
-}
 
 std::string Shortened(const std::string& s)
 {
@@ -111,7 +98,7 @@ private:
     void Header(char* pszInside, unsigned nLine)
     {
         char* pszName = TrimSpaces(pszInside);
-        CutAtCharacter(pszName, kMaxSectionName);
+        profile_syntax::CutAtCharacter(pszName, kMaxSectionName);
         pszName = TrimSpaces(pszName);
         if (!pszName[0])
         {
