@@ -10,43 +10,12 @@
 #include "diag/trace_log.h"
 #include "infrastructure/ci_string.h"
 #include "infrastructure/os_version.h"
+#include "parsed_profile.h"
 #include "profile_syntax.h"
 #include "vx_owners.h"
 
 namespace
 {
-
-// The C runtime reads at most this many bytes per line (terminator included).
-const int kLineBuffer = 1000;
-// Section names are kept up to this many bytes.
-const size_t kMaxSectionName = 249;
-
-// Byte facts of the process's code page and C library, read once: the upper-case conversion
-// that orders names (the same as the case-insensitive string's) and the lead bytes of
-// double-byte characters.
-class CByteTables
-{
-public:
-    static const CByteTables& Get()
-    {
-        static const CByteTables s_tables;
-        return s_tables;
-    }
-    unsigned char Upper(char c) const { return m_upper[static_cast<unsigned char>(c)]; }
-    bool IsLead(char c) const { return m_lead[static_cast<unsigned char>(c)]; }
-
-private:
-    CByteTables()
-    {
-        for (int i = 0; i < 256; ++i)
-        {
-            m_upper[i] = static_cast<unsigned char>(CVxCiCharTraits::Upper(static_cast<char>(i)));
-            m_lead[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
-        }
-    }
-    unsigned char m_upper[256];
-    bool m_lead[256];
-};
 
 // A name to compare: a stored key or a caller's C string, without copying the latter.
 struct CiKey
@@ -59,7 +28,7 @@ struct CiKey
 
 bool CiPrefixEqual(const char* a, const char* b, size_t n)
 {
-    const CByteTables& tables = CByteTables::Get();
+    const CProfileBytes& tables = CProfileBytes::Get();
     for (size_t i = 0; i < n; ++i)
     {
         if (tables.Upper(a[i]) != tables.Upper(b[i])) return false;
@@ -73,7 +42,7 @@ struct CiLess
     typedef void is_transparent;
     bool operator()(const CiKey& a, const CiKey& b) const
     {
-        const CByteTables& tables = CByteTables::Get();
+        const CProfileBytes& tables = CProfileBytes::Get();
         const size_t n = a.n < b.n ? a.n : b.n;
         for (size_t i = 0; i < n; ++i)
         {
@@ -102,14 +71,6 @@ private:
     FILE* m_pFile;
 };
 
-struct CProfileSection
-{
-    std::vector<CVxCiString> keyOrder;  // every key line, in file order
-    std::map<CVxCiString, CVxCiString, CiLess> values;
-};
-
-typedef std::map<CVxCiString, CProfileSection, CiLess> CSectionMap;
-
 struct CProfileEntry
 {
     CProfileEntry() : dwSize(0), uDriveType(0)
@@ -120,7 +81,7 @@ struct CProfileEntry
 
     FILETIME ftLastWrite;
     DWORD dwSize;
-    CSectionMap sections;
+    CParsedProfile parsed;
     CUniqueFile hFile;
     UINT uDriveType;
     CVxCiString sFileName;
@@ -175,104 +136,7 @@ private:
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
-bool IsLeadByte(char c) { return CByteTables::Get().IsLead(c); }
-
-// The first ch outside double-byte characters (']' and '=' can be trail bytes).
-char* FindSingleByte(char* psz, char ch)
-{
-    for (char* p = psz; *p;)
-    {
-        if (IsLeadByte(*p) && p[1])
-        {
-            p += 2;
-            continue;
-        }
-        if (*p == ch) return p;
-        ++p;
-    }
-    return NULL;
-}
-
-// One line of the file, already cut at CR/LF and trimmed.
-void ParseLine(char* pszLine, CSectionMap& sections, CProfileSection*& pCurrent)
-{
-    if (pszLine[0] == '[')
-    {
-        if (char* pszClose = FindSingleByte(pszLine + 1, ']'))
-        {
-            *pszClose = '\0';
-            char* pszName = TrimSpaces(pszLine + 1);
-            profile_syntax::CutAtCharacter(pszName, kMaxSectionName);
-            pszName = TrimSpaces(pszName);
-            pCurrent = pszName[0] ? &sections[CVxCiString(pszName)] : NULL;
-            return;
-        }
-    }
-    if (!pCurrent || pszLine[0] == ';') return;
-    char* pszEquals = FindSingleByte(pszLine, '=');
-    if (!pszEquals) return;
-    *pszEquals = '\0';
-    const char* pszKey = TrimSpaces(pszLine);
-    // A line without a key would put an empty string into key lists, where it ends the list.
-    if (!pszKey[0]) return;
-    char* pszValue = TrimSpaces(pszEquals + 1);
-    const size_t cchValue = std::strlen(pszValue);
-    if (cchValue > 0 && pszValue[0] == '"' && pszValue[cchValue - 1] == '"')
-    {
-        pszValue[cchValue - 1] = '\0';
-        if (cchValue > 1) ++pszValue;
-    }
-    CVxCiString sKey(pszKey);
-    pCurrent->values[sKey] = pszValue;
-    pCurrent->keyOrder.push_back(std::move(sKey));
-}
-
-void ParseOneLine(char* pszLine, CSectionMap& sections, CProfileSection*& pCurrent)
-{
-    char* p = pszLine;
-    while (*p == '\r' || *p == '\n') ++p;
-    p[std::strcspn(p, "\r\n")] = '\0';
-    p = TrimSpaces(p);
-    if (*p) ParseLine(p, sections, pCurrent);
-}
-
-// Reads the stream as fgets with a 1000-byte buffer would: a line ends after its LF or after
-// 999 bytes. The C runtime's text mode still does the CR/LF and end-of-file translation; only
-// the reads are made in large blocks.
-void ParseStream(FILE* pFile, CSectionMap& sections)
-{
-    std::vector<char> block(64 * 1024);
-    char szLine[kLineBuffer];
-    size_t cchLine = 0;
-    CProfileSection* pCurrent = NULL;
-    size_t cbRead;
-    while ((cbRead = std::fread(block.data(), 1, block.size(), pFile)) > 0)
-    {
-        const char* p = block.data();
-        const char* pEnd = p + cbRead;
-        while (p < pEnd)
-        {
-            const size_t cbRoom = (kLineBuffer - 1) - cchLine;
-            const size_t cbAvailable = static_cast<size_t>(pEnd - p) < cbRoom ? static_cast<size_t>(pEnd - p) : cbRoom;
-            const char* pNewLine = static_cast<const char*>(std::memchr(p, '\n', cbAvailable));
-            const size_t cbTake = pNewLine ? static_cast<size_t>(pNewLine - p) + 1 : cbAvailable;
-            std::memcpy(szLine + cchLine, p, cbTake);
-            cchLine += cbTake;
-            p += cbTake;
-            if (pNewLine || cchLine == kLineBuffer - 1)
-            {
-                szLine[cchLine] = '\0';
-                ParseOneLine(szLine, sections, pCurrent);
-                cchLine = 0;
-            }
-        }
-    }
-    if (cchLine > 0)
-    {
-        szLine[cchLine] = '\0';
-        ParseOneLine(szLine, sections, pCurrent);
-    }
-}
+bool IsLeadByte(char c) { return CProfileBytes::Get().IsLead(c); }
 
 // Steps of the load after the handle is known: the CD-ROM and Windows-directory shortcuts and
 // the freshness check. Returns whether to parse; *pfResult is the load's result otherwise.
@@ -299,6 +163,8 @@ bool NeedsParse(CProfileCache& cache, CProfileEntry& entry, LPCSTR pFileName, bo
         return false;
     }
 
+    // Two queries, not GetFileInformationByHandle: that one also reports the volume's serial
+    // number, which costs a volume query per call (some hundred times these two under Wine).
     FILETIME ftWrite;
     const BOOL fTime = GetFileTime(entry.hFile.Get(), NULL, NULL, &ftWrite);
     const DWORD dwSize = GetFileSize(entry.hFile.Get(), NULL);
@@ -356,8 +222,20 @@ BOOL LoadProfileFile(CProfileCache& cache, LPCSTR pFileName, const CProfileEntry
         g_TraceLog.Trace(TRACE_DETAIL, "Cannot _tfopen(%s), last error=%d", pFileName, static_cast<int>(GetLastError()));
         return TRUE;
     }
-    entry.sections.clear();
-    ParseStream(file.Get(), entry.sections);
+    // Parsed aside and swapped in, so that a parse that runs out of memory leaves the earlier
+    // one, with its time and size, for the next call to try again.
+    CParsedProfile parsed;
+    try
+    {
+        parsed.Parse(file.Get(), entry.dwSize);
+    }
+    catch (...)
+    {
+        entry.ftLastWrite = ftOld;
+        entry.dwSize = dwOldSize;
+        throw;
+    }
+    entry.parsed.Swap(parsed);
     return TRUE;
 }
 
@@ -468,12 +346,13 @@ DWORD CopyDefault(LPCSTR lpDefault, LPSTR lpReturnedString)
 }
 
 // An empty list writes nothing (the default stays in the buffer) and counts 0.
-DWORD ListSectionNames(const CProfileEntry& entry, LPSTR lpReturnedString, DWORD nSize)
+DWORD ListSectionNames(const CParsedProfile& parsed, LPSTR lpReturnedString, DWORD nSize)
 {
     CListWriter list(lpReturnedString, nSize);
-    for (const auto& section : entry.sections)
+    for (CParsedProfile::Index nSection : parsed.SortedSections())
     {
-        if (!list.Add(section.first.c_str(), section.first.size())) break;
+        const CProfileSpan name = parsed.SectionName(nSection);
+        if (!list.Add(name.p, name.cch)) break;
     }
     return list.IsEmpty() ? 0 : list.Finish();
 }
@@ -481,25 +360,21 @@ DWORD ListSectionNames(const CProfileEntry& entry, LPSTR lpReturnedString, DWORD
 DWORD ReadFromEntry(const CProfileEntry& entry, LPCSTR lpAppName, LPCSTR lpKeyName, LPSTR lpReturnedString,
                     DWORD nSize, DWORD cchDefault)
 {
-    if (!lpAppName) return ListSectionNames(entry, lpReturnedString, nSize);
-    CSectionMap::const_iterator itSection = entry.sections.find(lpAppName);
-    if (itSection == entry.sections.end()) return cchDefault;
-    const CProfileSection& section = itSection->second;
+    const CParsedProfile& parsed = entry.parsed;
+    if (!lpAppName) return ListSectionNames(parsed, lpReturnedString, nSize);
+    const CParsedProfile::Index nSection = parsed.FindSection(lpAppName);
+    if (nSection == CParsedProfile::kNone) return cchDefault;
     if (lpKeyName)
     {
-        auto itValue = section.values.find(lpKeyName);
-        if (itValue == section.values.end()) return cchDefault;
-        const CVxCiString& sValue = itValue->second;
-        const size_t cchCopy = sValue.size() < nSize - 1 ? sValue.size() : nSize - 1;
-        std::memcpy(lpReturnedString, sValue.c_str(), cchCopy);
+        CProfileSpan value;
+        if (!parsed.FindValue(nSection, lpKeyName, &value)) return cchDefault;
+        const size_t cchCopy = value.cch < nSize - 1 ? value.cch : nSize - 1;
+        std::memcpy(lpReturnedString, value.p, cchCopy);
         lpReturnedString[cchCopy] = '\0';
-        return static_cast<DWORD>(std::strlen(lpReturnedString));
+        return static_cast<DWORD>(cchCopy);
     }
     CListWriter list(lpReturnedString, nSize);
-    for (const CVxCiString& sKey : section.keyOrder)
-    {
-        if (!list.Add(sKey.c_str(), sKey.size())) break;
-    }
+    parsed.ForEachKey(nSection, [&list](const CProfileSpan& key) { return list.Add(key.p, key.cch); });
     return list.IsEmpty() ? 0 : list.Finish();
 }
 
@@ -517,17 +392,19 @@ DWORD HeldStringLength(LPSTR lpReturnedString, DWORD nSize)
 
 DWORD ReadSectionFromEntry(const CProfileEntry& entry, LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize)
 {
-    CSectionMap::const_iterator itSection = entry.sections.find(lpAppName);
-    if (itSection == entry.sections.end()) return HeldStringLength(lpReturnedString, nSize);
-    const CProfileSection& section = itSection->second;
+    const CParsedProfile& parsed = entry.parsed;
+    const CParsedProfile::Index nSection = parsed.FindSection(lpAppName);
+    if (nSection == CParsedProfile::kNone) return HeldStringLength(lpReturnedString, nSize);
     CListWriter list(lpReturnedString, nSize);
-    for (const CVxCiString& sKey : section.keyOrder)
-    {
-        auto itValue = section.values.find(sKey);
-        if (itValue == section.values.end()) continue;
-        const CVxCiString sLine = sKey + "=";
-        if (!list.Add(sLine.c_str(), sLine.size(), itValue->second.c_str(), itValue->second.size())) break;
-    }
+    // Each key line with the value of the key's last line.
+    std::string sKey;
+    parsed.ForEachKey(nSection, [&](const CProfileSpan& key) {
+        sKey.assign(key.p, key.cch);
+        CProfileSpan value = {"", 0};
+        parsed.FindValue(nSection, sKey.c_str(), &value);
+        sKey += '=';
+        return list.Add(sKey.data(), sKey.size(), value.p, value.cch);
+    });
     return list.IsEmpty() ? 0 : list.Finish();
 }
 
@@ -571,7 +448,7 @@ bool GetProfileCacheEntryInfo(LPCSTR pFileName, ProfileCacheEntryInfo* pInfo)
     pInfo->ftLastWrite = it->second.ftLastWrite;
     pInfo->fHandleHeld = it->second.hFile.IsValid();
     pInfo->uDriveType = it->second.uDriveType;
-    pInfo->cSections = it->second.sections.size();
+    pInfo->cSections = it->second.parsed.SectionCount();
     return true;
 }
 

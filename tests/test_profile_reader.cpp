@@ -11,6 +11,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/os_version.h"
 #include "infrastructure/profile_reader.h"
+#include "support/hostile_text.h"
 #include "support/prefix_drive.h"
 #include "support/test_support.h"
 #include "support/trace_capture.h"
@@ -578,10 +579,18 @@ TEST(ProfilePlatform, WindowsDirectoryFilesAreNotCheckedAgainOutside9x)
 // first read closes its handle with the check, as for every file there.) Defines a drive.
 TEST(ProfileCdRom, HandleIsKeptAndTheDiscMayGo)
 {
-    const std::string sUnixFolder = "/tmp/vxprcd" + std::to_string(GetCurrentProcessId()) + vxtest::WineRelease();
-    std::string sFolder = "Z:" + sUnixFolder;
-    std::replace(sFolder.begin(), sFolder.end(), '/', '\\');
-    ASSERT_TRUE(CreateDirectoryA(sFolder.c_str(), NULL));
+    // Process ids count per Wine prefix, so another build tree's run may hold the same one: a
+    // folder already there is passed over.
+    std::string sUnixFolder, sFolder;
+    for (unsigned n = 0; n < 1000 && sFolder.empty(); ++n)
+    {
+        sUnixFolder = "/tmp/vxprcd" + std::to_string(GetCurrentProcessId()) + vxtest::WineRelease() + "_" +
+                      std::to_string(n);
+        std::string sCandidate = "Z:" + sUnixFolder;
+        std::replace(sCandidate.begin(), sCandidate.end(), '/', '\\');
+        if (CreateDirectoryA(sCandidate.c_str(), NULL)) sFolder = sCandidate;
+    }
+    ASSERT_FALSE(sFolder.empty());
     // Large enough that Windows 9x reads it through the cache too.
     const bool fWritten = Write(sFolder + "\\disc.ini", Padded("[s]\nk=v\n", PROFILE_NATIVE_SIZE_LIMIT + 100));
     {
@@ -751,30 +760,6 @@ TEST(ProfileHostile, KeysWithoutValues)
 namespace
 {
 
-// A fuzz file: junk lines over a small alphabet (no digits) around planted blocks
-// "[p<n>]" / "pk<n>=pv<n>" that must read back whatever the junk does.
-std::string FuzzFile(std::mt19937& random, std::vector<int>* pPlanted)
-{
-    static const char kAlphabet[] = " \t[]=;\"#abcABCxyz\r";
-    std::string s;
-    const int cLines = static_cast<int>(random() % 40);
-    for (int nLine = 0; nLine < cLines; ++nLine)
-    {
-        if (random() % 5 == 0)
-        {
-            const int n = static_cast<int>(random() % 1000);
-            s += "[p" + std::to_string(n) + "]\npk" + std::to_string(n) + "=pv" + std::to_string(n) + "\n";
-            pPlanted->push_back(n);
-            continue;
-        }
-        const unsigned uKind = random() % 100;
-        const size_t cch = uKind < 90 ? random() % 30 : (uKind < 98 ? 900 + random() % 200 : 2000 + random() % 1000);
-        for (size_t i = 0; i < cch; ++i) s += kAlphabet[random() % (sizeof(kAlphabet) - 1)];
-        s += (random() % 2) ? "\n" : "\r\n";
-    }
-    return s;
-}
-
 void CheckFuzzFile(const std::string& sFile, const std::vector<int>& planted, std::mt19937& random, int nFile)
 {
     const std::string sWhere = "file " + std::to_string(nFile);
@@ -881,7 +866,7 @@ TEST(ProfileFuzz, TenThousandGeneratedFiles)
         // Few names, rewritten in place, so the cache's freshness check is exercised too.
         const std::string sFile = dir.File("fuzz" + std::to_string(nFile % kNames) + ".ini");
         std::vector<int> planted;
-        const std::string sContent = FuzzFile(random, &planted);
+        const std::string sContent = vxtest::FuzzProfileText(random, &planted);
         ASSERT_TRUE(writers[nFile % kNames]->Rewrite(sContent)) << nFile;
         CheckFuzzFile(sFile, planted, random, nFile);
         if (HasFatalFailure()) return;

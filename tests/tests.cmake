@@ -55,6 +55,8 @@ vx_wine_test(NAME profile_reader_cdrom EXE test_profile_reader SERIAL ARGS --gte
 vx_wine_test(NAME profile_reader_cdrom_win98 EXE test_profile_reader RELEASE win98 SERIAL ARGS --gtest_filter=ProfileCdRom.*)
 vx_wine_test(NAME profile_reader_nt40 EXE test_profile_reader RELEASE nt40 ARGS --gtest_filter=ProfilePlatform.*)
 vx_wine_test(NAME profile_reader_ja EXE test_profile_reader RELEASE winxp LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*)
+vx_wine_test(NAME profile_differential EXE test_profile_differential)
+vx_wine_test(NAME profile_differential_ja EXE test_profile_differential LOCALE ja_JP.UTF-8)
 # Localized strings: the resource library (copied beside the test as "<program>.dll") and a
 # module with a string table of its own.
 foreach(strings library module)

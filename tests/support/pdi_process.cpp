@@ -265,16 +265,16 @@ int NextInstallLogNumber(const std::string& sFolder)
     return -1;
 }
 
-std::vector<TraceLine> ReadTrace(const std::string& sPath)
+std::vector<TimedTraceLine> ReadTrace(const std::string& sPath)
 {
     // "20061215093000:0563B1A:0001(0000-0000)(vxfpdi14.exe)text"
     static const std::regex kLine(R"((\d{14}):([0-9A-F]{7,}):[0-9A-F]{4}\(\d{4}-\d{4}\)\([^)]*\)(.*))");
-    std::vector<TraceLine> lines;
+    std::vector<TimedTraceLine> lines;
     std::smatch match;
     for (const std::string& sLine : ReadLog(sPath).lines)
     {
         if (!std::regex_match(sLine, match, kLine)) continue;
-        TraceLine line;
+        TimedTraceLine line;
         line.sTime = match[1];
         line.dwMicroseconds = static_cast<DWORD>(std::strtoul(match[2].str().c_str(), NULL, 16));
         line.sText = match[3];

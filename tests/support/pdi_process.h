@@ -112,13 +112,13 @@ int NextInstallLogNumber(const std::string& sFolder);
 
 // One trace line: the local time (14 digits), the microsecond counter (modulo ten seconds) and
 // the text after the module name.
-struct TraceLine
+struct TimedTraceLine
 {
     std::string sTime;
     DWORD dwMicroseconds = 0;
     std::string sText;
 };
-std::vector<TraceLine> ReadTrace(const std::string& sPath);
+std::vector<TimedTraceLine> ReadTrace(const std::string& sPath);
 
 // The figures of one part, printed as one line that a closing note can quote.
 struct Figures

@@ -1,0 +1,562 @@
+#include "parsed_profile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "infrastructure/ci_string.h"
+
+namespace
+{
+
+// The C runtime's line reading took at most this many bytes per line before the terminator, so
+// a longer physical line reads as several.
+const size_t kMaxLine = 999;
+// Section names are kept up to this many bytes.
+const size_t kMaxSectionName = 249;
+const size_t kFirstSlots = 64;
+const size_t kLeastRead = 64 * 1024;
+
+size_t SlotsFor(size_t cEntries)
+{
+    size_t cSlots = 8;
+    while (cSlots < cEntries * 2) cSlots *= 2;
+    return cSlots;
+}
+// Sections of more lines than this get a hash table for their keys; shorter ones are searched.
+const uint32_t kLinesSearched = 16;
+
+// Blanks as the reader trims them. CR and LF never reach a line's text.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+bool IsStop(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+
+// The first LF, CR or NUL in [p, pEnd), or pEnd; a machine word at a time.
+const char* FindStop(const char* p, const char* pEnd)
+{
+    const size_t kOnes = ~static_cast<size_t>(0) / 0xFF;
+    const size_t kHighs = kOnes * 0x80;
+    while (static_cast<size_t>(pEnd - p) >= sizeof(size_t))
+    {
+        size_t v;
+        std::memcpy(&v, p, sizeof(v));
+        const size_t vLf = v ^ (kOnes * '\n');
+        const size_t vCr = v ^ (kOnes * '\r');
+        const size_t uZero = ((v - kOnes) & ~v) | ((vLf - kOnes) & ~vLf) | ((vCr - kOnes) & ~vCr);
+        if (uZero & kHighs) break;
+        p += sizeof(size_t);
+    }
+    while (p < pEnd && !IsStop(*p)) ++p;
+    return p;
+}
+
+const char* FindByte(const char* p, const char* pEnd, char c)
+{
+    while (p < pEnd && *p != c) ++p;
+    return p;
+}
+
+void TrimBlanks(const char*& p, const char*& pEnd)
+{
+    while (p < pEnd && IsBlank(*p)) ++p;
+    while (pEnd > p && IsBlank(pEnd[-1])) --pEnd;
+}
+
+// Double-byte code pages: a trail byte may look like a blank, ']' or '=', so each text is walked
+// from its start, character by character.
+bool IsPair(const CProfileBytes& bytes, const char* p, const char* pEnd) { return bytes.IsLead(*p) && p + 1 < pEnd; }
+
+void TrimCharacters(const CProfileBytes& bytes, const char*& p, const char*& pEnd)
+{
+    while (p < pEnd && IsBlank(*p)) ++p;
+    const char* pLast = p;  // one past the last character that is no blank
+    for (const char* q = p; q < pEnd;)
+    {
+        const size_t cb = IsPair(bytes, q, pEnd) ? 2 : 1;
+        if (cb == 2 || !IsBlank(*q)) pLast = q + cb;
+        q += cb;
+    }
+    pEnd = pLast;
+}
+
+// The first single-byte c in [p, pEnd), or pEnd.
+const char* FindCharacter(const CProfileBytes& bytes, const char* p, const char* pEnd, char c)
+{
+    while (p < pEnd && *p != c) p += IsPair(bytes, p, pEnd) ? 2 : 1;
+    return p < pEnd ? p : pEnd;
+}
+
+// The length of at most cbMax bytes of [p, p + cch) that ends between characters.
+size_t CutLength(const CProfileBytes& bytes, const char* p, size_t cch, size_t cbMax)
+{
+    size_t i = 0;
+    while (i < cch)
+    {
+        const size_t cbChar = IsPair(bytes, p + i, p + cch) ? 2 : 1;
+        if (i + cbChar > cbMax) break;
+        i += cbChar;
+    }
+    return i;
+}
+
+// A value in double quotes loses them; a lone quote leaves an empty value.
+void StripQuotes(const char*& pValue, size_t& cchValue)
+{
+    if (cchValue == 0 || pValue[0] != '"' || pValue[cchValue - 1] != '"') return;
+    --cchValue;
+    if (cchValue == 0) return;
+    ++pValue;
+    --cchValue;
+}
+
+}  // namespace
+
+const CProfileBytes& CProfileBytes::Get()
+{
+    static const CProfileBytes s_bytes;
+    return s_bytes;
+}
+
+CProfileBytes::CProfileBytes() : m_fAnyLead(false)
+{
+    for (int i = 0; i < 256; ++i)
+    {
+        m_upper[i] = static_cast<unsigned char>(CVxCiCharTraits::Upper(static_cast<char>(i)));
+        m_lead[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
+        m_fAnyLead = m_fAnyLead || m_lead[i];
+    }
+}
+
+CParsedProfile::CParsedProfile() : m_pBytes(&CProfileBytes::Get()), m_cchText(0) {}
+
+void CParsedProfile::Clear()
+{
+    m_text.reset();
+    m_cchText = 0;
+    m_sections.clear();
+    m_runs.clear();
+    std::vector<Index>().swap(m_sectionSlots);
+    m_lines.clear();
+    std::vector<CSectionLines>().swap(m_sectionLines);
+    m_keySlots.clear();
+    std::vector<Index>().swap(m_sorted);
+}
+
+void CParsedProfile::Swap(CParsedProfile& other)
+{
+    m_text.swap(other.m_text);
+    std::swap(m_cchText, other.m_cchText);
+    m_sections.swap(other.m_sections);
+    m_runs.swap(other.m_runs);
+    m_sectionSlots.swap(other.m_sectionSlots);
+    m_lines.swap(other.m_lines);
+    m_sectionLines.swap(other.m_sectionLines);
+    m_keySlots.swap(other.m_keySlots);
+    m_sorted.swap(other.m_sorted);
+}
+
+void CParsedProfile::Parse(FILE* pFile, size_t cbExpected)
+{
+    Clear();
+    try
+    {
+        // One byte more than expected, so that the read that finds the end needs no new buffer,
+        // and never a small read: Wine's C runtime reads on past a Ctrl+Z, which ends a file in
+        // text mode, when a read is served from the stream's buffer.
+        size_t cbBuffer = cbExpected + 1 > kLeastRead ? cbExpected + 1 : kLeastRead;
+        std::unique_ptr<char[]> text(new char[cbBuffer]);
+        size_t cb = 0;
+        for (;;)
+        {
+            if (cb == cbBuffer)
+            {
+                std::unique_ptr<char[]> larger(new char[cbBuffer * 2]);
+                std::memcpy(larger.get(), text.get(), cb);
+                text.swap(larger);
+                cbBuffer *= 2;
+            }
+            const size_t cbRead = std::fread(text.get() + cb, 1, cbBuffer - cb, pFile);
+            if (cbRead == 0) break;
+            cb += cbRead;
+        }
+        if (cbBuffer - cb > kLeastRead / 4)
+        {
+            std::unique_ptr<char[]> exact(new char[cb + 1]);
+            std::memcpy(exact.get(), text.get(), cb);
+            text.swap(exact);
+        }
+        m_text.swap(text);
+        m_cchText = cb;
+        FindHeaders();
+    }
+    catch (...)
+    {
+        Clear();
+        throw;
+    }
+}
+
+void CParsedProfile::ParseText(const char* pText, size_t cchText)
+{
+    Clear();
+    try
+    {
+        m_text.reset(new char[cchText + 1]);
+        std::memcpy(m_text.get(), pText, cchText);
+        m_cchText = cchText;
+        FindHeaders();
+    }
+    catch (...)
+    {
+        Clear();
+        throw;
+    }
+}
+
+namespace
+{
+
+// One line: at most 999 bytes up to and including its LF. Its text starts after leading CRs
+// and ends at the first LF, CR or NUL after them. Returns where the next line starts.
+const char* NextLine(const char* p, const char* pEnd, const char** ppText, const char** ppTextEnd)
+{
+    const char* const pLimit = static_cast<size_t>(pEnd - p) < kMaxLine ? pEnd : p + kMaxLine;
+    const char* pText = p;
+    while (pText < pLimit && *pText == '\r') ++pText;
+    const char* const pTextEnd = FindStop(pText, pLimit);
+    const char* pNewLine = pTextEnd;
+    if (pNewLine < pLimit && *pNewLine != '\n') pNewLine = FindByte(pNewLine, pLimit, '\n');
+    *ppText = pText;
+    *ppTextEnd = pTextEnd;
+    return pNewLine < pLimit ? pNewLine + 1 : pLimit;
+}
+
+// The section name of a header line's text, or false when the text is no header. An empty name
+// is a header too: it ends the section before it and starts none.
+template <bool fDoubleByte>
+bool HeaderName(const CProfileBytes& bytes, const char* p, const char* pEnd, const char** ppName, size_t* pcchName)
+{
+    while (p < pEnd && IsBlank(*p)) ++p;
+    if (p == pEnd || *p != '[') return false;
+    const char* pName = p + 1;
+    const char* pNameEnd = fDoubleByte ? FindCharacter(bytes, pName, pEnd, ']') : FindByte(pName, pEnd, ']');
+    if (pNameEnd == pEnd) return false;
+    if (fDoubleByte)
+    {
+        TrimCharacters(bytes, pName, pNameEnd);
+        pNameEnd = pName + CutLength(bytes, pName, static_cast<size_t>(pNameEnd - pName), kMaxSectionName);
+        TrimCharacters(bytes, pName, pNameEnd);
+    }
+    else
+    {
+        TrimBlanks(pName, pNameEnd);
+        if (static_cast<size_t>(pNameEnd - pName) > kMaxSectionName) pNameEnd = pName + kMaxSectionName;
+        TrimBlanks(pName, pNameEnd);
+    }
+    *ppName = pName;
+    *pcchName = static_cast<size_t>(pNameEnd - pName);
+    return true;
+}
+
+// The key and value of a line within a section, or false when the line has none: a comment,
+// no '=', or nothing before it.
+template <bool fDoubleByte>
+bool KeyLine(const CProfileBytes& bytes, const char* p, const char* pEnd, CProfileSpan* pKeySpan,
+             CProfileSpan* pValueSpan)
+{
+    if (fDoubleByte)
+        TrimCharacters(bytes, p, pEnd);
+    else
+        TrimBlanks(p, pEnd);
+    if (p == pEnd || *p == ';') return false;
+    const char* pEquals = fDoubleByte ? FindCharacter(bytes, p, pEnd, '=') : FindByte(p, pEnd, '=');
+    if (pEquals == pEnd) return false;
+    const char* pKey = p;
+    const char* pKeyEnd = pEquals;
+    const char* pValueText = pEquals + 1;
+    const char* pValueEnd = pEnd;
+    if (fDoubleByte)
+    {
+        TrimCharacters(bytes, pKey, pKeyEnd);
+        TrimCharacters(bytes, pValueText, pValueEnd);
+    }
+    else
+    {
+        TrimBlanks(pKey, pKeyEnd);
+        TrimBlanks(pValueText, pValueEnd);
+    }
+    if (pKey == pKeyEnd) return false;
+    size_t cchValue = static_cast<size_t>(pValueEnd - pValueText);
+    StripQuotes(pValueText, cchValue);
+    *pKeySpan = CProfileSpan{pKey, static_cast<size_t>(pKeyEnd - pKey)};
+    *pValueSpan = CProfileSpan{pValueText, cchValue};
+    return true;
+}
+
+}  // namespace
+
+void CParsedProfile::FindHeaders()
+{
+    // Offsets and counts are 32-bit.
+    if (m_cchText >= 0xFFFFFFF0u) throw std::bad_alloc();
+    m_sectionSlots.assign(kFirstSlots, 0);
+    if (m_pBytes->HasLeadBytes())
+        FindHeadersIn<true>();
+    else
+        FindHeadersIn<false>();
+}
+
+template <bool fDoubleByte>
+void CParsedProfile::FindHeadersIn()
+{
+    const char* const pBase = Text();
+    const char* const pEnd = pBase + m_cchText;
+    Index nSection = kNone;
+    for (const char* p = pBase; p < pEnd;)
+    {
+        const char* const pLine = p;
+        const char* pText;
+        const char* pTextEnd;
+        p = NextLine(p, pEnd, &pText, &pTextEnd);
+        const char* pName;
+        size_t cchName;
+        if (!HeaderName<fDoubleByte>(*m_pBytes, pText, pTextEnd, &pName, &cchName)) continue;
+        if (nSection != kNone) CloseRun(nSection, static_cast<uint32_t>(pLine - pBase));
+        nSection = kNone;
+        if (cchName > 0) OpenSection(pName, cchName, static_cast<uint32_t>(p - pBase), &nSection);
+    }
+    if (nSection != kNone) CloseRun(nSection, static_cast<uint32_t>(m_cchText));
+}
+
+void CParsedProfile::OpenSection(const char* pName, size_t cchName, uint32_t nRunBegin, Index* pnSection)
+{
+    const size_t iSlot = SectionSlot(pName, cchName);
+    if (m_sectionSlots[iSlot] == 0)
+    {
+        const CSection section = {static_cast<uint32_t>(pName - Text()), static_cast<uint32_t>(cchName), nRunBegin,
+                                  nRunBegin, kNone, kNone};
+        m_sections.push_back(section);
+        *pnSection = static_cast<Index>(m_sections.size() - 1);
+        m_sectionSlots[iSlot] = *pnSection + 1;
+        if (m_sections.size() * 3 > m_sectionSlots.size() * 2) GrowSectionSlots();
+        return;
+    }
+    // The name again: its lines continue the section.
+    *pnSection = m_sectionSlots[iSlot] - 1;
+    CSection& section = m_sections[*pnSection];
+    const CRun run = {nRunBegin, nRunBegin, kNone};
+    m_runs.push_back(run);
+    const Index nRun = static_cast<Index>(m_runs.size() - 1);
+    if (section.nLastRun == kNone)
+        section.nNextRun = nRun;
+    else
+        m_runs[section.nLastRun].nNext = nRun;
+    section.nLastRun = nRun;
+}
+
+void CParsedProfile::CloseRun(Index nSection, uint32_t nRunEnd)
+{
+    CSection& section = m_sections[nSection];
+    if (section.nLastRun == kNone)
+        section.nRunEnd = nRunEnd;
+    else
+        m_runs[section.nLastRun].nEnd = nRunEnd;
+}
+
+template <bool fDoubleByte>
+void CParsedProfile::IndexRun(uint32_t nBegin, uint32_t nEnd) const
+{
+    const char* const pBase = Text();
+    const char* const pEnd = pBase + nEnd;
+    for (const char* p = pBase + nBegin; p < pEnd;)
+    {
+        const char* pText;
+        const char* pTextEnd;
+        p = NextLine(p, pEnd, &pText, &pTextEnd);
+        CProfileSpan key, value;
+        if (!KeyLine<fDoubleByte>(*m_pBytes, pText, pTextEnd, &key, &value)) continue;
+        const CKeyLine line = {static_cast<uint32_t>(key.p - pBase), static_cast<uint32_t>(value.p - pBase),
+                               static_cast<uint16_t>(key.cch), static_cast<uint16_t>(value.cch)};
+        m_lines.push_back(line);
+    }
+}
+
+const CParsedProfile::CSectionLines& CParsedProfile::IndexedLines(Index nSection) const
+{
+    if (m_sectionLines.size() != m_sections.size())
+    {
+        const CSectionLines notYet = {kNone, kNone};
+        m_sectionLines.assign(m_sections.size(), notYet);
+    }
+    CSectionLines& lines = m_sectionLines[nSection];
+    if (lines.cLines != kNone) return lines;
+
+    const Index nFirst = static_cast<Index>(m_lines.size());
+    const bool fDoubleByte = m_pBytes->HasLeadBytes();
+    const CSection& section = m_sections[nSection];
+    uint32_t nBegin = section.nRunBegin;
+    uint32_t nEnd = section.nRunEnd;
+    for (Index nRun = section.nNextRun;; nRun = m_runs[nRun].nNext)
+    {
+        if (fDoubleByte)
+            IndexRun<true>(nBegin, nEnd);
+        else
+            IndexRun<false>(nBegin, nEnd);
+        if (nRun == kNone) break;
+        nBegin = m_runs[nRun].nBegin;
+        nEnd = m_runs[nRun].nEnd;
+    }
+    const uint32_t cLines = static_cast<uint32_t>(m_lines.size() - nFirst);
+    if (cLines > kLinesSearched)
+    {
+        std::vector<Index> slots(SlotsFor(cLines), 0);
+        const size_t uMask = slots.size() - 1;
+        for (uint32_t i = 0; i < cLines; ++i)
+        {
+            const CKeyLine& line = m_lines[nFirst + i];
+            const char* pKey = Text() + line.nKey;
+            size_t iSlot = Hash(pKey, line.cchKey) & uMask;
+            while (slots[iSlot] != 0)
+            {
+                const CKeyLine& held = m_lines[nFirst + slots[iSlot] - 1];
+                if (SameName(Text() + held.nKey, held.cchKey, pKey, line.cchKey)) break;
+                iSlot = (iSlot + 1) & uMask;
+            }
+            slots[iSlot] = i + 1;  // a later line's value wins
+        }
+        m_keySlots[nSection].swap(slots);
+    }
+    lines.nFirst = nFirst;
+    lines.cLines = cLines;
+    return lines;
+}
+
+// FNV-1a over the upper-case bytes, so that names equal but for case hash alike.
+uint32_t CParsedProfile::Hash(const char* p, size_t cch) const
+{
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < cch; ++i)
+    {
+        h ^= m_pBytes->Upper(p[i]);
+        h *= 16777619u;
+    }
+    return h ^ (h >> 15);
+}
+
+bool CParsedProfile::SameName(const char* a, size_t cchA, const char* b, size_t cchB) const
+{
+    if (cchA != cchB) return false;
+    for (size_t i = 0; i < cchA; ++i)
+    {
+        if (m_pBytes->Upper(a[i]) != m_pBytes->Upper(b[i])) return false;
+    }
+    return true;
+}
+
+size_t CParsedProfile::SectionSlot(const char* pName, size_t cchName) const
+{
+    const size_t uMask = m_sectionSlots.size() - 1;
+    for (size_t i = Hash(pName, cchName) & uMask;; i = (i + 1) & uMask)
+    {
+        const Index nSlot = m_sectionSlots[i];
+        if (nSlot == 0) return i;
+        const CSection& section = m_sections[nSlot - 1];
+        if (SameName(Text() + section.nName, section.cchName, pName, cchName)) return i;
+    }
+}
+
+// Every name in the table differs from the others, so each goes to the first free slot.
+void CParsedProfile::GrowSectionSlots()
+{
+    std::vector<Index> slots(m_sectionSlots.size() * 2, 0);
+    const size_t uMask = slots.size() - 1;
+    for (Index nSlot : m_sectionSlots)
+    {
+        if (nSlot == 0) continue;
+        const CSection& section = m_sections[nSlot - 1];
+        size_t i = Hash(Text() + section.nName, section.cchName) & uMask;
+        while (slots[i] != 0) i = (i + 1) & uMask;
+        slots[i] = nSlot;
+    }
+    m_sectionSlots.swap(slots);
+}
+
+CParsedProfile::Index CParsedProfile::FindSection(const char* pszName) const
+{
+    if (m_sections.size() == 0) return kNone;
+    const size_t iSlot = SectionSlot(pszName, std::strlen(pszName));
+    return m_sectionSlots[iSlot] == 0 ? kNone : m_sectionSlots[iSlot] - 1;
+}
+
+CProfileSpan CParsedProfile::SectionName(Index nSection) const
+{
+    return Span(m_sections[nSection].nName, m_sections[nSection].cchName);
+}
+
+bool CParsedProfile::FindValue(Index nSection, const char* pszKey, CProfileSpan* pValue) const
+{
+    const CSectionLines& lines = IndexedLines(nSection);
+    const size_t cchKey = std::strlen(pszKey);
+    const CKeyLine* pFound = NULL;
+    if (lines.cLines > kLinesSearched)
+    {
+        const std::vector<Index>& slots = m_keySlots[nSection];
+        const size_t uMask = slots.size() - 1;
+        for (size_t i = Hash(pszKey, cchKey) & uMask; slots[i] != 0; i = (i + 1) & uMask)
+        {
+            const CKeyLine& line = m_lines[lines.nFirst + slots[i] - 1];
+            if (SameName(Text() + line.nKey, line.cchKey, pszKey, cchKey))
+            {
+                pFound = &line;
+                break;
+            }
+        }
+    }
+    else
+    {
+        for (uint32_t i = lines.cLines; i > 0 && !pFound; --i)
+        {
+            const CKeyLine& line = m_lines[lines.nFirst + i - 1];
+            if (SameName(Text() + line.nKey, line.cchKey, pszKey, cchKey)) pFound = &line;
+        }
+    }
+    if (!pFound) return false;
+    *pValue = Span(pFound->nValue, pFound->cchValue);
+    return true;
+}
+
+const std::vector<CParsedProfile::Index>& CParsedProfile::SortedSections() const
+{
+    if (m_sorted.size() == m_sections.size()) return m_sorted;
+    m_sorted.resize(m_sections.size());
+    for (size_t i = 0; i < m_sorted.size(); ++i) m_sorted[i] = static_cast<Index>(i);
+    const CProfileBytes& bytes = *m_pBytes;
+    std::sort(m_sorted.begin(), m_sorted.end(), [this, &bytes](Index a, Index b) {
+        const CSection& sa = m_sections[a];
+        const CSection& sb = m_sections[b];
+        const char* pa = Text() + sa.nName;
+        const char* pb = Text() + sb.nName;
+        const size_t n = sa.cchName < sb.cchName ? sa.cchName : sb.cchName;
+        for (size_t i = 0; i < n; ++i)
+        {
+            const unsigned char ca = bytes.Upper(pa[i]);
+            const unsigned char cb = bytes.Upper(pb[i]);
+            if (ca != cb) return ca < cb;
+        }
+        return sa.cchName < sb.cchName;
+    });
+    return m_sorted;
+}
+
+size_t CParsedProfile::MemoryBytes() const
+{
+    // A map node holds the key and the vector beside the tree's own links.
+    const size_t cbMapNode = 4 * sizeof(void*) + sizeof(Index) + sizeof(std::vector<Index>);
+    size_t cbKeySlots = 0;
+    for (const auto& slots : m_keySlots) cbKeySlots += cbMapNode + slots.second.capacity() * sizeof(Index);
+    return m_cchText + m_sections.MemoryBytes() + m_runs.MemoryBytes() + m_sectionSlots.capacity() * sizeof(Index) +
+           m_lines.MemoryBytes() + m_sectionLines.capacity() * sizeof(CSectionLines) + cbKeySlots +
+           m_sorted.capacity() * sizeof(Index);
+}
