@@ -17,7 +17,8 @@ const size_t kMaxLine = 999;
 // Section names are kept up to this many bytes.
 const size_t kMaxSectionName = 249;
 const size_t kFirstSlots = 64;
-const size_t kLeastRead = 64 * 1024;
+const size_t kReadBlock = 64 * 1024;
+const size_t kSectionsPerBlock = 256;
 
 size_t SlotsFor(size_t cEntries)
 {
@@ -137,9 +138,10 @@ void CParsedProfile::Clear()
     m_cchText = 0;
     m_sections.clear();
     m_runs.clear();
+    m_moreRuns.clear();
     std::vector<Index>().swap(m_sectionSlots);
     m_lines.clear();
-    std::vector<CSectionLines>().swap(m_sectionLines);
+    std::vector<std::unique_ptr<CSectionLines[]>>().swap(m_sectionLines);
     m_keySlots.clear();
     std::vector<Index>().swap(m_sorted);
 }
@@ -150,6 +152,7 @@ void CParsedProfile::Swap(CParsedProfile& other)
     std::swap(m_cchText, other.m_cchText);
     m_sections.swap(other.m_sections);
     m_runs.swap(other.m_runs);
+    m_moreRuns.swap(other.m_moreRuns);
     m_sectionSlots.swap(other.m_sectionSlots);
     m_lines.swap(other.m_lines);
     m_sectionLines.swap(other.m_sectionLines);
@@ -162,50 +165,30 @@ void CParsedProfile::Parse(FILE* pFile, size_t cbExpected)
     Clear();
     try
     {
-        // One byte more than expected, so that the read that finds the end needs no new buffer,
-        // and never a small read: Wine's C runtime reads on past a Ctrl+Z, which ends a file in
-        // text mode, when a read is served from the stream's buffer.
-        size_t cbBuffer = cbExpected + 1 > kLeastRead ? cbExpected + 1 : kLeastRead;
+        // Read through a small buffer that stays in memory from one parse to the next, not
+        // into the text's fresh pages: where memory is virtualised, pages first written by a
+        // read are faulted in once more when the parse first reads them.
+        std::unique_ptr<char[]> block(new char[kReadBlock]);
+        size_t cbBuffer = cbExpected + 1;
         std::unique_ptr<char[]> text(new char[cbBuffer]);
         size_t cb = 0;
-        for (;;)
+        size_t cbRead;
+        while ((cbRead = std::fread(block.get(), 1, kReadBlock, pFile)) > 0)
         {
-            if (cb == cbBuffer)
+            if (cbBuffer - cb < cbRead)
             {
-                std::unique_ptr<char[]> larger(new char[cbBuffer * 2]);
+                while (cbBuffer - cb < cbRead) cbBuffer *= 2;
+                std::unique_ptr<char[]> larger(new char[cbBuffer]);
                 std::memcpy(larger.get(), text.get(), cb);
                 text.swap(larger);
-                cbBuffer *= 2;
             }
-            const size_t cbRead = std::fread(text.get() + cb, 1, cbBuffer - cb, pFile);
-            if (cbRead == 0) break;
+            std::memcpy(text.get() + cb, block.get(), cbRead);
             cb += cbRead;
         }
-        if (cbBuffer - cb > kLeastRead / 4)
-        {
-            std::unique_ptr<char[]> exact(new char[cb + 1]);
-            std::memcpy(exact.get(), text.get(), cb);
-            text.swap(exact);
-        }
+        if (const void* pEndOfFile = std::memchr(text.get(), '\x1a', cb))
+            cb = static_cast<size_t>(static_cast<const char*>(pEndOfFile) - text.get());
         m_text.swap(text);
         m_cchText = cb;
-        FindHeaders();
-    }
-    catch (...)
-    {
-        Clear();
-        throw;
-    }
-}
-
-void CParsedProfile::ParseText(const char* pText, size_t cchText)
-{
-    Clear();
-    try
-    {
-        m_text.reset(new char[cchText + 1]);
-        std::memcpy(m_text.get(), pText, cchText);
-        m_cchText = cchText;
         FindHeaders();
     }
     catch (...)
@@ -335,34 +318,40 @@ void CParsedProfile::OpenSection(const char* pName, size_t cchName, uint32_t nRu
     const size_t iSlot = SectionSlot(pName, cchName);
     if (m_sectionSlots[iSlot] == 0)
     {
-        const CSection section = {static_cast<uint32_t>(pName - Text()), static_cast<uint32_t>(cchName), nRunBegin,
-                                  nRunBegin, kNone, kNone};
+        const CSection section = {static_cast<uint32_t>(pName - Text()), nRunBegin, nRunBegin,
+                                  static_cast<uint8_t>(cchName)};
         m_sections.push_back(section);
         *pnSection = static_cast<Index>(m_sections.size() - 1);
         m_sectionSlots[iSlot] = *pnSection + 1;
-        if (m_sections.size() * 3 > m_sectionSlots.size() * 2) GrowSectionSlots();
+        if (m_sections.size() * 4 > m_sectionSlots.size() * 3) GrowSectionSlots();
         return;
     }
     // The name again: its lines continue the section.
     *pnSection = m_sectionSlots[iSlot] - 1;
-    CSection& section = m_sections[*pnSection];
     const CRun run = {nRunBegin, nRunBegin, kNone};
     m_runs.push_back(run);
     const Index nRun = static_cast<Index>(m_runs.size() - 1);
-    if (section.nLastRun == kNone)
-        section.nNextRun = nRun;
+    const CMoreRuns none = {kNone, kNone};
+    CMoreRuns& more = m_moreRuns.emplace(*pnSection, none).first->second;
+    if (more.nLast == kNone)
+        more.nFirst = nRun;
     else
-        m_runs[section.nLastRun].nNext = nRun;
-    section.nLastRun = nRun;
+        m_runs[more.nLast].nNext = nRun;
+    more.nLast = nRun;
 }
 
 void CParsedProfile::CloseRun(Index nSection, uint32_t nRunEnd)
 {
-    CSection& section = m_sections[nSection];
-    if (section.nLastRun == kNone)
-        section.nRunEnd = nRunEnd;
-    else
-        m_runs[section.nLastRun].nEnd = nRunEnd;
+    if (!m_moreRuns.empty())
+    {
+        std::map<Index, CMoreRuns>::const_iterator it = m_moreRuns.find(nSection);
+        if (it != m_moreRuns.end())
+        {
+            m_runs[it->second.nLast].nEnd = nRunEnd;
+            return;
+        }
+    }
+    m_sections[nSection].nRunEnd = nRunEnd;
 }
 
 template <bool fDoubleByte>
@@ -385,12 +374,15 @@ void CParsedProfile::IndexRun(uint32_t nBegin, uint32_t nEnd) const
 
 const CParsedProfile::CSectionLines& CParsedProfile::IndexedLines(Index nSection) const
 {
-    if (m_sectionLines.size() != m_sections.size())
+    if (m_sectionLines.empty()) m_sectionLines.resize((m_sections.size() + kSectionsPerBlock - 1) / kSectionsPerBlock);
+    std::unique_ptr<CSectionLines[]>& block = m_sectionLines[nSection / kSectionsPerBlock];
+    if (!block)
     {
+        block.reset(new CSectionLines[kSectionsPerBlock]);
         const CSectionLines notYet = {kNone, kNone};
-        m_sectionLines.assign(m_sections.size(), notYet);
+        std::fill(block.get(), block.get() + kSectionsPerBlock, notYet);
     }
-    CSectionLines& lines = m_sectionLines[nSection];
+    CSectionLines& lines = block[nSection % kSectionsPerBlock];
     if (lines.cLines != kNone) return lines;
 
     const Index nFirst = static_cast<Index>(m_lines.size());
@@ -398,7 +390,8 @@ const CParsedProfile::CSectionLines& CParsedProfile::IndexedLines(Index nSection
     const CSection& section = m_sections[nSection];
     uint32_t nBegin = section.nRunBegin;
     uint32_t nEnd = section.nRunEnd;
-    for (Index nRun = section.nNextRun;; nRun = m_runs[nRun].nNext)
+    std::map<Index, CMoreRuns>::const_iterator itMore = m_moreRuns.find(nSection);
+    for (Index nRun = itMore == m_moreRuns.end() ? kNone : itMore->second.nFirst;; nRun = m_runs[nRun].nNext)
     {
         if (fDoubleByte)
             IndexRun<true>(nBegin, nEnd);
@@ -442,7 +435,13 @@ uint32_t CParsedProfile::Hash(const char* p, size_t cch) const
         h ^= m_pBytes->Upper(p[i]);
         h *= 16777619u;
     }
-    return h ^ (h >> 15);
+    // FNV's low bits follow the last bytes closely ("Model 1", "Model 2"...); the slots are
+    // chosen by them, so the bits are mixed first.
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    return h ^ (h >> 16);
 }
 
 bool CParsedProfile::SameName(const char* a, size_t cchA, const char* b, size_t cchB) const
@@ -550,13 +549,25 @@ const std::vector<CParsedProfile::Index>& CParsedProfile::SortedSections() const
     return m_sorted;
 }
 
+size_t CParsedProfile::SectionLineBytes() const
+{
+    size_t cb = m_sectionLines.capacity() * sizeof(std::unique_ptr<CSectionLines[]>);
+    for (const std::unique_ptr<CSectionLines[]>& block : m_sectionLines)
+    {
+        if (block) cb += kSectionsPerBlock * sizeof(CSectionLines);
+    }
+    return cb;
+}
+
 size_t CParsedProfile::MemoryBytes() const
 {
     // A map node holds the key and the vector beside the tree's own links.
     const size_t cbMapNode = 4 * sizeof(void*) + sizeof(Index) + sizeof(std::vector<Index>);
     size_t cbKeySlots = 0;
     for (const auto& slots : m_keySlots) cbKeySlots += cbMapNode + slots.second.capacity() * sizeof(Index);
-    return m_cchText + m_sections.MemoryBytes() + m_runs.MemoryBytes() + m_sectionSlots.capacity() * sizeof(Index) +
-           m_lines.MemoryBytes() + m_sectionLines.capacity() * sizeof(CSectionLines) + cbKeySlots +
+    const size_t cbMoreRuns = m_moreRuns.size() * (4 * sizeof(void*) + sizeof(Index) + sizeof(CMoreRuns));
+    return m_cchText + m_sections.MemoryBytes() + m_runs.MemoryBytes() + cbMoreRuns +
+           m_sectionSlots.capacity() * sizeof(Index) +
+           m_lines.MemoryBytes() + SectionLineBytes() + cbKeySlots +
            m_sorted.capacity() * sizeof(Index);
 }

@@ -213,7 +213,7 @@ BOOL LoadProfileFile(CProfileCache& cache, LPCSTR pFileName, const CProfileEntry
     BOOL fResult = TRUE;
     if (!NeedsParse(cache, entry, pFileName, fNewEntry, fKeptHandle, &fResult)) return fResult;
 
-    CStdioFile file(std::fopen(pFileName, "r"));
+    CStdioFile file(std::fopen(pFileName, "rb"));
     if (!file.Get())
     {
         // The earlier parse stays, and so do its time and size: the next call tries again.

@@ -237,7 +237,7 @@ void ExpectSameParse(const std::string& sFile, const std::string& sWhat)
     }
     CParsedProfile parsed;
     {
-        FILE* pFile = std::fopen(sFile.c_str(), "r");
+        FILE* pFile = std::fopen(sFile.c_str(), "rb");
         ASSERT_TRUE(pFile != NULL) << sWhat;
         // Expecting fewer bytes than there are, as when a file grows after its check.
         parsed.Parse(pFile, 16);

@@ -82,12 +82,11 @@ public:
 
     CParsedProfile();
 
-    // Reads the stream to its end (text mode does the CR/LF and end-of-file translation) and
-    // parses it, replacing what was held; cbExpected sizes the first read. Throws
-    // std::bad_alloc, leaving the object empty.
+    // Reads a stream opened in binary mode to its end and parses it, replacing what was held;
+    // cbExpected sizes the first read. The text is what a text-mode read would give: it ends at
+    // the first Ctrl+Z, and a CR before an LF, which that read drops, ends a line's text anyway.
+    // Throws std::bad_alloc, leaving the object empty.
     void Parse(FILE* pFile, size_t cbExpected);
-    // The same for text already read.
-    void ParseText(const char* pText, size_t cchText);
     void Clear();
     void Swap(CParsedProfile& other);
 
@@ -122,11 +121,14 @@ private:
     struct CSection
     {
         uint32_t nName;
-        uint32_t cchName;
         uint32_t nRunBegin;
         uint32_t nRunEnd;
-        Index nNextRun;
-        Index nLastRun;  // kNone: the first run is the last
+        uint8_t cchName;  // at most 249
+    };
+    struct CMoreRuns
+    {
+        Index nFirst;
+        Index nLast;
     };
     struct CRun
     {
@@ -163,18 +165,22 @@ private:
     // The slot that holds the name, or the free one where it would go.
     size_t SectionSlot(const char* pName, size_t cchName) const;
     void GrowSectionSlots();
+    size_t SectionLineBytes() const;
 
     const CProfileBytes* m_pBytes;
     std::unique_ptr<char[]> m_text;
     size_t m_cchText;
     CBlockArray<CSection> m_sections;
     CBlockArray<CRun> m_runs;
+    std::map<Index, CMoreRuns> m_moreRuns;  // by section, for the few that have them
     // Open addressing, a power of two in size: a section's index + 1, or 0 for a free slot.
     std::vector<Index> m_sectionSlots;
 
     // Built as sections are read.
     mutable CBlockArray<CKeyLine> m_lines;
-    mutable std::vector<CSectionLines> m_sectionLines;
+    // In blocks made as their sections are first read, so that reading one section of a large
+    // file costs no table for all of them.
+    mutable std::vector<std::unique_ptr<CSectionLines[]>> m_sectionLines;
     // For sections of many lines, each key's last line + 1 by the key's hash (open addressing).
     mutable std::map<Index, std::vector<Index>> m_keySlots;
     mutable std::vector<Index> m_sorted;
