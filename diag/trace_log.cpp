@@ -341,7 +341,9 @@ void CTraceLog::Trace(DWORD dwFlags, const char* pszFormat, ...)
 
 void CTraceLog::TraceAuto(const char* pszFormat, ...)
 {
-    if (!m_dwInitialised || !pszFormat) return;
+    // The format decides the category; a mask that takes none of the three it can be is not
+    // worth reading it.
+    if (!m_dwInitialised || !pszFormat || !(m_dwMask & (TRACE_GENERAL | TRACE_ENTRY | TRACE_EXIT))) return;
     size_t cchMarker = 0;
     const DWORD dwCategory = trace_internal::ClassifyFormat(pszFormat, &cchMarker);
     if (!(dwCategory & m_dwMask)) return;

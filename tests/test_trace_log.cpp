@@ -442,6 +442,25 @@ TEST_F(TraceFile, NoFileUntilALinePassesTheMask)
     EXPECT_NE(std::string::npos, lines[0].find(")kept"));
 }
 
+// A line the mask rejects costs no formatting: its arguments are never read. Here reading one
+// would fault, and the test program with it.
+TEST_F(TraceFile, RejectedLinesReadNoArgument)
+{
+    char* pUnreadable = static_cast<char*>(VirtualAlloc(NULL, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS));
+    ASSERT_TRUE(pUnreadable != NULL);
+    std::unique_ptr<CTraceLog> pLog = Make("rejected.log", TRACE_KEY);
+    pLog->Trace(TRACE_DETAIL, "%s", pUnreadable);
+    pLog->TraceAuto("%s entered", pUnreadable);
+    pLog->TraceAuto("general %s", pUnreadable);
+    pLog->SetMask(TRACE_GENERAL);
+    pLog->TraceAuto("%s return", pUnreadable);
+    pLog->TraceFailure("%s", pUnreadable);
+    pLog->SetMask(0);
+    pLog->TraceAuto("general %s", pUnreadable);
+    VirtualFree(pUnreadable, 0, MEM_RELEASE);
+    EXPECT_FALSE(FileExists(m_dir.File("rejected.log")));
+}
+
 TEST_F(TraceFile, NullFormatWritesNothing)
 {
     std::unique_ptr<CTraceLog> pLog = Make("null.log");
