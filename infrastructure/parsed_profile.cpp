@@ -284,7 +284,11 @@ void CParsedProfile::FindHeaders()
 {
     // Offsets and counts are 32-bit.
     if (m_cchText >= 0xFFFFFFF0u) throw std::bad_alloc();
-    m_sectionSlots.assign(kFirstSlots, 0);
+    // Room for a section every 64 bytes before the table grows: data files rarely have more,
+    // and the table is a sixteenth of the text at most.
+    size_t cSlots = kFirstSlots;
+    while (cSlots < m_cchText / 64) cSlots *= 2;
+    m_sectionSlots.assign(cSlots, 0);
     if (m_pBytes->HasLeadBytes())
         FindHeadersIn<true>();
     else

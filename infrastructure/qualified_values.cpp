@@ -10,6 +10,7 @@
 #include "infrastructure/os_version.h"
 #include "infrastructure/profile_reader.h"
 #include "infrastructure/release_facts.h"
+#include "parsed_profile.h"
 
 namespace
 {
@@ -23,7 +24,8 @@ const WORD kStringTableType = 6;
 
 const char* OrNull(const char* psz) { return psz ? psz : "(null)"; }
 
-bool IsLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
+// From the table read once, not a system call per byte: every lookup scans its file's path.
+bool IsLeadByte(char c) { return CProfileBytes::Get().IsLead(c); }
 
 WORD ResolveLanguage(WORD wLangId)
 {
