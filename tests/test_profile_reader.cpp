@@ -11,6 +11,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/os_version.h"
 #include "infrastructure/profile_reader.h"
+#include "support/allocation_failure.h"
 #include "support/hostile_text.h"
 #include "support/prefix_drive.h"
 #include "support/test_support.h"
@@ -500,6 +501,32 @@ TEST(ProfileFreshness, RewritesAreSeenByTimeOrSize)
     EXPECT_EQ(0, CompareFileTime(&ft1, &info.ftLastWrite));
     EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), info.uDriveType);
     EXPECT_EQ(1u, info.cSections);
+}
+
+// A parse that runs out of memory answers empty and leaves the file for the next call to read
+// again, rather than a cleared cache that is then taken for the new content.
+TEST(ProfileFreshness, ParseOutOfMemoryIsTriedAgain)
+{
+    vxtest::ScratchDir dir("proom");
+    const std::string sFile = dir.File("oom.ini");
+    const size_t cbPad = PROFILE_NATIVE_SIZE_LIMIT + 100;  // read through the cache on Windows 9x too
+    bool fFired = true;
+    for (long n = 1; fFired && n < 200; ++n)
+    {
+        // Each round another size, so that the armed read parses.
+        const std::string sValue = "v" + std::to_string(n);
+        ASSERT_TRUE(Write(sFile, Padded("[s]\nk=" + sValue + "\n", cbPad) + std::string(static_cast<size_t>(n), '\n')));
+        char szDuring[32] = "";
+        vxtest::ArmAllocationFailure(n);
+        ReadProfileString("s", "k", "dflt", szDuring, sizeof(szDuring), sFile.c_str());
+        fFired = vxtest::DisarmAllocationFailure();
+        if (!fFired)
+        {
+            EXPECT_EQ(sValue, szDuring);
+        }
+        EXPECT_EQ(sValue, Read(sFile, "s", "k")) << "allocation " << n;
+    }
+    EXPECT_FALSE(fFired) << "every allocation of a read was made to fail";
 }
 
 TEST(ProfilePlatform, KeepOpenFlagFollowsTheFamily)
