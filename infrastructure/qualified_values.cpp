@@ -51,14 +51,11 @@ void AddCandidate(CVxCiStringList& candidates, const char* pszDirectory, const c
     if (FileExists(sPath.c_str())) candidates.insert(candidates.begin(), sPath);
 }
 
+// The files a bare name stands for, those that exist, in lookup order: the Windows directory's,
+// the current directory's, the program's directory's.
 CVxCiStringList CandidateFiles(const char* pszFile)
 {
     CVxCiStringList candidates;
-    if (IsPathName(pszFile))
-    {
-        if (FileExists(pszFile)) candidates.push_back(CVxCiString(pszFile));
-        return candidates;
-    }
     char szDirectory[MAX_PATH];
     if (GetModuleDirectory(NULL, szDirectory, sizeof(szDirectory))) AddCandidate(candidates, szDirectory, pszFile);
     const DWORD cchCurrent = GetCurrentDirectoryA(sizeof(szDirectory), szDirectory);
@@ -290,30 +287,41 @@ BOOL GetValueByQualifier(const char* pszFile, const char* pszSection, const char
     if (!pszFile || !pszOut) return FALSE;
     try
     {
-        std::vector<CVxCiString> sections;
-        if (pszSection && pszQualifier && pszQualifier[0])
-            sections.push_back(CVxCiString(pszSection) + "." + pszQualifier);
-        if (pszSection) sections.push_back(CVxCiString(pszSection));
+        // A full name is its own only candidate: no list is built for it, as lookups by full
+        // name are the many.
+        const bool fFullName = IsPathName(pszFile);
+        CVxCiStringList bareCandidates;
+        if (fFullName)
+        {
+            if (!FileExists(pszFile)) return FALSE;
+        }
+        else
+        {
+            bareCandidates = CandidateFiles(pszFile);
+            if (bareCandidates.empty()) return FALSE;
+        }
+        const size_t cCandidates = fFullName ? 1 : bareCandidates.size();
 
-        const CVxCiStringList candidates = CandidateFiles(pszFile);
-        if (candidates.empty()) return FALSE;
-        if (!pszSection)
-        {
-            // No section: the section names are listed, and a qualifier means nothing.
-            sections.push_back(CVxCiString());
-        }
-        for (const CVxCiString& sSection : sections)
-        {
-            const char* pszSectionName = pszSection ? sSection.c_str() : NULL;
-            for (const CVxCiString& sCandidate : candidates)
+        // Each candidate in turn for one section name; no section lists the section names.
+        const auto readSection = [&](const char* pszSectionName) -> bool {
+            for (size_t i = 0; i < cCandidates; ++i)
             {
+                const char* pszCandidate = fFullName ? pszFile : bareCandidates[i].c_str();
                 g_TraceLog.TraceAuto("GetValueByQualifier(%s, %s, %s, %d)\n", OrNull(pszSectionName), OrNull(pszKey),
-                                     sCandidate.c_str(), static_cast<int>(cbOut));
-                if (ReadProfileString(pszSectionName, pszKey, "", pszOut, cbOut, sCandidate.c_str()) != 0)
-                    return TRUE;
+                                     pszCandidate, static_cast<int>(cbOut));
+                if (ReadProfileString(pszSectionName, pszKey, "", pszOut, cbOut, pszCandidate) != 0) return true;
             }
+            return false;
+        };
+        if (!pszSection) return readSection(NULL) ? TRUE : FALSE;
+        if (pszQualifier && pszQualifier[0])
+        {
+            CVxCiString sQualified(pszSection);
+            sQualified += '.';
+            sQualified += pszQualifier;
+            if (readSection(sQualified.c_str())) return TRUE;
         }
-        return FALSE;
+        return readSection(pszSection) ? TRUE : FALSE;
     }
     catch (...)
     {
@@ -349,8 +357,8 @@ BOOL GetValueByOSFor(const CReleaseFacts& facts, const char* pszFile, const char
     {
         char szOS[QUALIFIER_BUFFER_SIZE];
         BuildOSQualifierFor(szOS, facts);
-        const CVxCiString sSection(pszSection ? pszSection : "");
-        const CVxCiString sOSSection = sSection + szOS;
+        CVxCiString sOSSection(pszSection ? pszSection : "");
+        sOSSection += szOS;
         char szFiner[QUALIFIER_BUFFER_SIZE];
         if (IsNTRelease(facts))
         {
