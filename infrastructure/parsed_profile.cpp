@@ -19,15 +19,16 @@ const size_t kMaxSectionName = 249;
 const size_t kFirstSlots = 64;
 const size_t kReadBlock = 64 * 1024;
 const size_t kSectionsPerBlock = 256;
+// Sections of more lines than this get a hash table for their keys; shorter ones are searched.
+const uint32_t kLinesSearched = 16;
 
+// A table at most half full.
 size_t SlotsFor(size_t cEntries)
 {
     size_t cSlots = 8;
     while (cSlots < cEntries * 2) cSlots *= 2;
     return cSlots;
 }
-// Sections of more lines than this get a hash table for their keys; shorter ones are searched.
-const uint32_t kLinesSearched = 16;
 
 // Blanks as the reader trims them. CR and LF never reach a line's text.
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
