@@ -7,15 +7,14 @@
 #include <new>
 
 #include "infrastructure/ci_string.h"
+#include "profile_syntax.h"
 
 namespace
 {
 
-// The C runtime's line reading took at most this many bytes per line before the terminator, so
-// a longer physical line reads as several.
-const size_t kMaxLine = 999;
-// Section names are kept up to this many bytes.
-const size_t kMaxSectionName = 249;
+using profile_syntax::kMaxLine;
+using profile_syntax::kMaxSectionName;
+
 const size_t kFirstSlots = 64;
 const size_t kReadBlock = 64 * 1024;
 const size_t kSectionsPerBlock = 256;
@@ -576,3 +575,13 @@ size_t CParsedProfile::MemoryBytes() const
            m_lines.MemoryBytes() + SectionLineBytes() + cbKeySlots +
            m_sorted.capacity() * sizeof(Index);
 }
+
+namespace profile_syntax
+{
+
+void CutAtCharacter(char* psz, size_t cbMax)
+{
+    psz[CutLength(CProfileBytes::Get(), psz, std::strlen(psz), cbMax)] = '\0';
+}
+
+}  // namespace profile_syntax

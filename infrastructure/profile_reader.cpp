@@ -5,13 +5,11 @@
 #include <map>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "diag/trace_log.h"
 #include "infrastructure/ci_string.h"
 #include "infrastructure/os_version.h"
 #include "parsed_profile.h"
-#include "profile_syntax.h"
 #include "vx_owners.h"
 
 namespace
@@ -505,20 +503,3 @@ DWORD ReadProfileSection(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, 
         return 0;
     }
 }
-
-namespace profile_syntax
-{
-
-void CutAtCharacter(char* psz, size_t cbMax)
-{
-    size_t i = 0;
-    while (psz[i])
-    {
-        const size_t cbChar = (IsLeadByte(psz[i]) && psz[i + 1]) ? 2 : 1;
-        if (i + cbChar > cbMax) break;
-        i += cbChar;
-    }
-    psz[i] = '\0';
-}
-
-}  // namespace profile_syntax

@@ -17,8 +17,8 @@ namespace
 {
 
 // The reader's line buffer: a longer physical line is read as several lines.
-const size_t kLineBuffer = 1000;
-const size_t kMaxSectionName = 249;
+const size_t kLineBuffer = profile_syntax::kMaxLine + 1;
+using profile_syntax::kMaxSectionName;
 
 struct FileCloser
 {
