@@ -154,3 +154,10 @@ if(NOT VX_CHROMIUM)
 endif()
 add_test(NAME log_analyzer_browser COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/logview_browser.sh ${VX_CHROMIUM} ${CMAKE_BINARY_DIR}/logview)
 set_tests_properties(log_analyzer_browser PROPERTIES FIXTURES_REQUIRED logview_reports TIMEOUT 300)
+# 64-bit Windows: the 32-bit PDI beside a 64-bit Glue, whose values are in either registry view;
+# and on 32-bit Windows, where nothing may differ.
+foreach(release winxp64 win2003)
+  vx_wine_test(NAME glue_view_${release}_64 EXE test_glue_view RELEASE ${release} ARCH win64 SERIAL
+               ARGS --gtest_filter=*GlueView64.*)
+endforeach()
+vx_wine_test(NAME glue_view EXE test_glue_view SERIAL ARGS --gtest_filter=GlueView32.*)

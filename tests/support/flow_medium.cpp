@@ -23,12 +23,19 @@ std::string FlowAutorun(const std::string& sExtra)
 
 void CleanFlowMachineState()
 {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kFlowModelKey);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\C32");  // a medium without a division
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kFlowDriver + "_Driver");
+    BOOL fWow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &fWow64);
+    const REGSAM views[] = {0, KEY_WOW64_64KEY};
+    for (REGSAM samView : views)
+    {
+        if (samView && !fWow64) break;
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue), samView);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, kFlowModelKey, samView);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC", samView);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\C32", samView);  // a medium without a division
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products", samView);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kFlowDriver + "_Driver", samView);
+    }
 }
 
 namespace
@@ -39,17 +46,20 @@ const char* const kPrinter = kFlowPrinter;
 
 std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
 
-void WriteValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData)
+void WriteValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData,
+                REGSAM samView = 0)
 {
     HKEY hKey = NULL;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL) != ERROR_SUCCESS) return;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE | samView, NULL, &hKey, NULL) !=
+        ERROR_SUCCESS)
+        return;
     RegSetValueExA(hKey, pszValue, 0, dwType, static_cast<const BYTE*>(pData), cbData);
     RegCloseKey(hKey);
 }
 
-void WriteString(const std::string& sKey, const char* pszValue, const std::string& sData)
+void WriteString(const std::string& sKey, const char* pszValue, const std::string& sData, REGSAM samView = 0)
 {
-    WriteValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1));
+    WriteValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1), samView);
 }
 
 }  // namespace
@@ -73,13 +83,13 @@ FlowMedium::~FlowMedium()
     SetWineVersionFor("vxfpdi14.exe", "");
 }
 
-void FlowMedium::RecordGlueInstall(bool fStatusCode)
+void FlowMedium::RecordGlueInstall(bool fStatusCode, REGSAM samView)
 {
-    SetGluePath(m_medium.PdiFolder() + "\\");
-    WriteString(DriverKey(), "PrinterFriendlyName", kPrinter);
+    WriteString(DriverKey(), "GluePath", m_medium.PdiFolder() + "\\", samView);
+    WriteString(DriverKey(), "PrinterFriendlyName", kPrinter, samView);
     const DWORD dwStatus = 0;
-    if (fStatusCode) WriteValue(DriverKey(), "statuscode", REG_DWORD, &dwStatus, sizeof(dwStatus));
-    WriteString(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver\\Files", "DisplayName", kDriver);
+    if (fStatusCode) WriteValue(DriverKey(), "statuscode", REG_DWORD, &dwStatus, sizeof(dwStatus), samView);
+    WriteString(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver\\Files", "DisplayName", kDriver, samView);
 }
 
 void FlowMedium::SetGluePath(const std::string& sPath) { WriteString(DriverKey(), "GluePath", sPath); }
@@ -97,9 +107,10 @@ std::map<std::string, std::string> FlowMedium::Environment(const std::map<std::s
     return environment;
 }
 
-ProcessResult FlowMedium::Run(const std::map<std::string, std::string>& extra, DWORD dwTimeoutMs)
+ProcessResult FlowMedium::Run(const std::map<std::string, std::string>& extra, DWORD dwTimeoutMs,
+                              const std::string& sRelease)
 {
-    SetWineVersionFor("vxfpdi14.exe", "winxp");
+    SetWineVersionFor("vxfpdi14.exe", sRelease);
     return RunProcess(Command(), Environment(extra), dwTimeoutMs);
 }
 

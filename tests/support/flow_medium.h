@@ -22,7 +22,8 @@ extern const char kFlowPrinter[];
 extern const char kFlowModels[];
 extern const char kFlowModelKey[];
 std::string FlowAutorun(const std::string& sExtra);
-// Removes what a flow run leaves in HKLM: the Glue's keys, the product's and the uninstall entry.
+// Removes what a flow run leaves in HKLM: the Glue's keys, the product's and the uninstall entry
+// (in both registry views on 64-bit Windows).
 void CleanFlowMachineState();
 
 class FlowMedium
@@ -31,15 +32,17 @@ public:
     FlowMedium();  // the medium with one patch and the installer; the Glue's events held
     ~FlowMedium();
 
-    // The values the Glue leaves for the PDI: Glue folder, printer name, status, uninstall entry.
-    void RecordGlueInstall(bool fStatusCode = true);
+    // The values the Glue leaves for the PDI: Glue folder, printer name, status, uninstall entry;
+    // samView: the registry view they are written in on 64-bit Windows (0: this program's own).
+    void RecordGlueInstall(bool fStatusCode = true, REGSAM samView = 0);
     void SetGluePath(const std::string& sPath);
 
     // The PDI's command line with tracing of every category the viewer reads.
     std::string Command() const;
     std::map<std::string, std::string> Environment(const std::map<std::string, std::string>& extra = {}) const;
-    // Runs the PDI to its end (as Windows XP).
-    ProcessResult Run(const std::map<std::string, std::string>& extra = {}, DWORD dwTimeoutMs = 120000);
+    // Runs the PDI to its end as the given release.
+    ProcessResult Run(const std::map<std::string, std::string>& extra = {}, DWORD dwTimeoutMs = 120000,
+                      const std::string& sRelease = "winxp");
 
     std::string InstallLogPath() const { return m_medium.TempFolder() + "\\vxvxdi00.log"; }
     std::string TracePath() const { return m_medium.TempFolder() + "\\vxfpdi000.log"; }
