@@ -76,6 +76,7 @@ vx_wine_test(NAME command_line_ja EXE test_command_line RELEASE winxp LOCALE ja_
 # Benchmark of the cached profile reader (prints figures; not a test).
 add_executable(bench_profile ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_profile.cpp)
 target_link_libraries(bench_profile PRIVATE vxinfra)
+target_include_directories(bench_profile PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(bench_profile PRIVATE ${VX_WARNINGS})
 # Device models, the factory and its language map. The model and INF sections differ between
 # the NT family and Windows 9x; the language map is checked on a Spanish and a Japanese system.
@@ -135,13 +136,20 @@ foreach(locale en_US es_ES)
                ARGS --gtest_filter=MedCheckAgreement.* ENV "VX_MEDCHECK_EXE=$<TARGET_FILE:vxmedcheck>")
 endforeach()
 add_dependencies(test_medcheck vxmedcheck sample_medium)
+# What the shipped tools do alike: their option parser, --help and --version, and no file left
+# in the temporary folder.
+include(${CMAKE_SOURCE_DIR}/tools/common/common.cmake)
+target_link_libraries(test_shipped_tools PRIVATE vxtool_common)
+add_dependencies(test_shipped_tools vxmedcheck vxlogview sample_medium)
+vx_wine_test(NAME shipped_tools EXE test_shipped_tools
+             ENV "VX_MEDCHECK_EXE=$<TARGET_FILE:vxmedcheck>" "VX_LOGVIEW_EXE=$<TARGET_FILE:vxlogview>")
 # The log viewer: its table against the PDI's sources, bad input, and real runs of the PDI
 # explained (real HKLM keys and fixed names). The first run keeps an HTML report of a successful
 # and of a failed run, which the browser check then opens (Linux side: a browser in Wine's reach
 # would need a Windows build).
 include(${CMAKE_SOURCE_DIR}/tools/vxlogview/units.cmake)
 target_sources(test_log_analyzer PRIVATE ${VXLOGVIEW_UNIT_SOURCES})
-target_include_directories(test_log_analyzer PRIVATE ${CMAKE_SOURCE_DIR}/tools/vxlogview)
+target_include_directories(test_log_analyzer PRIVATE ${VXLOGVIEW_INCLUDE_DIRS})
 add_dependencies(test_log_analyzer vxlogview)
 vx_wine_test(NAME log_analyzer EXE test_log_analyzer SERIAL ENV VX_LOGVIEW_EXE=$<TARGET_FILE:vxlogview>
              ARGS --gtest_filter=-*TooLong)
@@ -154,3 +162,8 @@ if(NOT VX_CHROMIUM)
 endif()
 add_test(NAME log_analyzer_browser COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/logview_browser.sh ${VX_CHROMIUM} ${CMAKE_BINARY_DIR}/logview)
 set_tests_properties(log_analyzer_browser PROPERTIES FIXTURES_REQUIRED logview_reports TIMEOUT 300)
+# Benchmark, not a test: the viewer on hostile lines and a 64 MB log of them.
+add_executable(bench_logview ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_logview.cpp ${VXLOGVIEW_UNIT_SOURCES})
+target_include_directories(bench_logview PRIVATE ${VXLOGVIEW_INCLUDE_DIRS})
+target_link_libraries(bench_logview PRIVATE vxtest_support)
+target_compile_options(bench_logview PRIVATE ${VX_WARNINGS})

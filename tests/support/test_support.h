@@ -68,9 +68,18 @@ struct ConsoleResult
     bool fFinished = false;
     DWORD dwExitCode = 0;
     std::string sOutput;                     // standard output and standard error, in the order written
+    std::string sError;                      // standard error, when it was asked for apart
     std::vector<std::string> Lines() const;  // CR/LF cut, empty lines kept except the last
 };
 ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs = 60000);
+
+struct ConsoleOptions
+{
+    DWORD dwTimeoutMs = 60000;
+    bool fErrorApart = false;                         // standard error into sError, not sOutput
+    std::map<std::string, std::string> environment;  // overrides, as RunProcess takes them
+};
+ConsoleResult RunConsole(const std::string& sCommandLine, const ConsoleOptions& options);
 
 // Makes Wine report the given release ("win98", "nt40", ...) to programs named sExeName
 // started from now on; an empty release removes the setting.
