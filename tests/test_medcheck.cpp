@@ -1,11 +1,12 @@
-// The medium checker, run as it ships: the sample medium checks clean, each damaged medium
-// yields exactly its finding at its place, and the patches it predicts are the ones the real
-// PDI runs on the same medium.
+// The medium checker: each damaged medium yields exactly its finding at its place, and the
+// patches it predicts are the ones the real PDI runs on the same medium (its checks called
+// in-process); the program as it ships gives its exit codes and output.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "checker.h"
 #include "support/medium.h"
 #include "support/test_support.h"
 #include "vxzglue/vxzglue_utils.h"
@@ -45,32 +46,38 @@ vxtest::ConsoleResult RunMedCheck(const std::string& sFolder, const std::string&
     return vxtest::RunConsole("\"" + MedCheckExe() + "\" \"" + sFolder + "\" " + sOptions);
 }
 
-// "file:line: severity [code]" of every warning and error line.
-std::vector<std::string> Faults(const vxtest::ConsoleResult& result)
+// The checker's findings on a medium, as the program gets them.
+medcheck::FindingList Check(const std::string& sFolder, const std::string& sRelease, const std::string& sLanguage)
+{
+    medcheck::FindingList findings;
+    medcheck::Medium medium;
+    std::string sProblem;
+    EXPECT_TRUE(medcheck::CheckMediumFolder(sFolder, sRelease, sLanguage, medium, findings, &sProblem)) << sProblem;
+    return findings;
+}
+
+// "file:line: severity [code]" of every warning and error.
+std::vector<std::string> Faults(const medcheck::FindingList& findings)
 {
     std::vector<std::string> faults;
-    for (const std::string& sLine : result.Lines())
+    for (const medcheck::Finding& finding : findings.All())
     {
-        const size_t iWarning = sLine.find(": warning [");
-        const size_t iError = sLine.find(": error [");
-        const size_t iSeverity = iWarning != std::string::npos ? iWarning : iError;
-        if (iSeverity == std::string::npos) continue;
-        faults.push_back(sLine.substr(0, sLine.find(']', iSeverity) + 1));
+        if (finding.eSeverity == medcheck::eNote) continue;
+        faults.push_back(medcheck::Place(finding) + ": " + medcheck::SeverityName(finding.eSeverity) + " [" +
+                         finding.sCode + "]");
     }
     return faults;
 }
 
 // The commands a release and language run, as the checker predicts them, in order.
-std::vector<std::string> PredictedPatches(const vxtest::ConsoleResult& result)
+std::vector<std::string> PredictedPatches(const medcheck::FindingList& findings)
 {
     std::vector<std::string> patches;
-    for (const std::string& sLine : result.Lines())
+    for (const medcheck::Finding& finding : findings.All())
     {
-        const size_t i = sLine.find("[patch-command]");
-        if (i == std::string::npos) continue;
-        const size_t iOpen = sLine.find(" runs \"", i);
-        if (iOpen == std::string::npos) continue;
-        patches.push_back(sLine.substr(iOpen + 7, sLine.size() - iOpen - 8));
+        const size_t iOpen = finding.sText.find(" runs \"");
+        if (finding.sCode != "patch-command" || iOpen == std::string::npos) continue;
+        patches.push_back(finding.sText.substr(iOpen + 7, finding.sText.size() - iOpen - 8));
     }
     return patches;
 }
@@ -90,13 +97,11 @@ TEST(MedCheck, SampleMediumChecksClean)
     const vxtest::ConsoleResult result = RunMedCheck(sSample, "");
     ASSERT_TRUE(result.fFinished);
     EXPECT_EQ(0u, result.dwExitCode) << result.sOutput;
-    EXPECT_EQ(std::vector<std::string>(), Faults(result));
     ASSERT_FALSE(result.Lines().empty());
     EXPECT_EQ("0 error(s), 0 warning(s)", result.Lines().back());
     // Every release reads the plain list; the question is asked on Windows 2000 and XP only.
-    const vxtest::ConsoleResult xp = RunMedCheck(sSample, "--release winxp --language 0x0C0A");
     EXPECT_EQ(std::vector<std::string>({"patches\\fix1.exe /quiet", "patches\\fix2.exe /norestart"}),
-              PredictedPatches(xp));
+              PredictedPatches(Check(sSample, "winxp", "0x0C0A")));
 }
 
 TEST(MedCheck, CleanScratchMediumAndJson)
@@ -127,7 +132,7 @@ struct DamageCase
     std::string sReplacement;
     std::string sRemove;  // a file of the clean medium left out
     std::string sFault;   // the one finding expected
-    DWORD dwExitCode;
+    int nExitCode;
 };
 
 std::vector<DamageCase> DamageCases()
@@ -193,10 +198,9 @@ TEST(MedCheck, EachDamagedMediumYieldsItsFinding)
         {
             ASSERT_TRUE(DeleteFileA((medium.Root() + "\\" + damage.sRemove).c_str()));
         }
-        const vxtest::ConsoleResult result = RunMedCheck(medium.Root(), "--release winxp --language 0x0409");
-        ASSERT_TRUE(result.fFinished);
-        EXPECT_EQ(std::vector<std::string>({damage.sFault}), Faults(result)) << result.sOutput;
-        EXPECT_EQ(damage.dwExitCode, result.dwExitCode);
+        const medcheck::FindingList findings = Check(medium.Root(), "winxp", "0x0409");
+        EXPECT_EQ(std::vector<std::string>({damage.sFault}), Faults(findings));
+        EXPECT_EQ(damage.nExitCode, findings.ExitCode());
     }
 }
 
@@ -321,11 +325,9 @@ TEST(MedCheckAgreement, PredictsThePatchesThePdiRuns)
         if (c.wLanguage != wSystem) continue;
         ++nCompared;
         SCOPED_TRACE(std::string(c.pszRelease) + " " + c.pszLanguage);
-        const vxtest::ConsoleResult check =
-            RunMedCheck(medium.Root(), std::string("--release ") + c.pszRelease + " --language " + c.pszLanguage);
-        const std::vector<std::string> predicted = PredictedPatches(check);
+        const std::vector<std::string> predicted = PredictedPatches(Check(medium.Root(), c.pszRelease, c.pszLanguage));
         const std::vector<std::string> ran = PatchesThePdiRuns(medium, c.pszRelease);
-        EXPECT_EQ(ran, predicted) << check.sOutput;
+        EXPECT_EQ(ran, predicted);
         // Pinned as well, so that a checker and a PDI that both ran nothing would not agree.
         EXPECT_EQ(c.expected, predicted);
     }

@@ -55,6 +55,7 @@ vx_wine_test(NAME profile_reader_cdrom EXE test_profile_reader SERIAL ARGS --gte
 vx_wine_test(NAME profile_reader_cdrom_win98 EXE test_profile_reader RELEASE win98 SERIAL ARGS --gtest_filter=ProfileCdRom.*)
 vx_wine_test(NAME profile_reader_nt40 EXE test_profile_reader RELEASE nt40 ARGS --gtest_filter=ProfilePlatform.*)
 vx_wine_test(NAME profile_reader_ja EXE test_profile_reader RELEASE winxp LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*)
+# The reader's parse and the checker's scan against the parser the reader replaced.
 vx_wine_test(NAME profile_differential EXE test_profile_differential)
 vx_wine_test(NAME profile_differential_ja EXE test_profile_differential LOCALE ja_JP.UTF-8)
 # Localized strings: the resource library (copied beside the test as "<program>.dll") and a
@@ -135,6 +136,9 @@ foreach(locale en_US es_ES)
   vx_wine_test(NAME medcheck_agreement_${locale} EXE test_medcheck SERIAL TIMEOUT 600 LOCALE ${locale}.UTF-8
                ARGS --gtest_filter=MedCheckAgreement.* ENV "VX_MEDCHECK_EXE=$<TARGET_FILE:vxmedcheck>")
 endforeach()
+include(${CMAKE_SOURCE_DIR}/tools/vxmedcheck/units.cmake)
+target_link_libraries(test_medcheck PRIVATE vxmedcheck_units)
+target_link_libraries(test_profile_differential PRIVATE vxmedcheck_units)
 add_dependencies(test_medcheck vxmedcheck sample_medium)
 # What the shipped tools do alike: their option parser, --help and --version, and no file left
 # in the temporary folder.

@@ -1,6 +1,6 @@
-// A profile file read line by line as the library's reader reads it (text mode, lines of at
-// most 999 bytes, the same trimming, headers, keys and quotes), keeping the line numbers that
-// the reader forgets, and reporting what the reader passes over in silence.
+// A profile file read line by line through the reader's own syntax (its line walk, trimming,
+// headers, keys and quotes), keeping the line numbers that the reader forgets, and reporting
+// what the reader passes over in silence.
 #ifndef VXMEDCHECK_FILE_SCAN_H
 #define VXMEDCHECK_FILE_SCAN_H
 

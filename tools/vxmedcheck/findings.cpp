@@ -10,13 +10,6 @@ namespace medcheck
 namespace
 {
 
-std::string Place(const Finding& finding)
-{
-    if (finding.sFile.empty()) return "medium";
-    if (finding.nLine == 0) return finding.sFile;
-    return Format("%s:%u", finding.sFile.c_str(), finding.nLine);
-}
-
 // The ANSI text as JSON string content: printable ASCII as it is, the rest as \u escapes of
 // its UTF-16 form, so the output is ASCII whatever the code page.
 std::string JsonString(const std::string& sText)
@@ -60,6 +53,13 @@ std::string Format(const char* pszFormat, ...)
     }
     va_end(args);
     return std::string(buffer.data());
+}
+
+std::string Place(const Finding& finding)
+{
+    if (finding.sFile.empty()) return "medium";
+    if (finding.nLine == 0) return finding.sFile;
+    return Format("%s:%u", finding.sFile.c_str(), finding.nLine);
 }
 
 const char* SeverityName(ESeverity eSeverity)

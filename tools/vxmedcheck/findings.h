@@ -51,6 +51,8 @@ private:
 std::string Format(const char* pszFormat, ...);
 
 const char* SeverityName(ESeverity eSeverity);
+// "autorun.inf:12", "autorun.inf" for the file as a whole, "medium" for the medium.
+std::string Place(const Finding& finding);
 // "autorun.inf:12: warning [key-repeated] text", one line per finding, then a summary line.
 void PrintText(std::FILE* pOut, const FindingList& findings);
 // One JSON object: the medium, the findings, the counts. ANSI text is escaped as \u sequences.
