@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs and runs them under Wine in the test build's prefix; each prints
 # its own figures.
-#   bench.sh [factory|profile|pdi_run|logview]...   (all of them when none is named)
+#   bench.sh [factory|profile|pdi_run|tools]...   (all of them when none is named)
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 bash "$here/setup.sh"
 arch=$(vx_test_arch)
 build="$root/build/$arch"
-VX_TARGETS="bench_factory bench_profile bench_pdi_run bench_logview vx_keepalive" vx_build "$arch" >/dev/null
+VX_TARGETS="bench_factory bench_profile bench_pdi_run bench_tools vx_keepalive" vx_build "$arch" >/dev/null
 loader=$(vx_wine_loader "$arch")
 prefix="$build/wineprefix"
 [ "$arch" = i686 ] || prefix="$build/wineprefix64"
@@ -22,7 +22,7 @@ run() {  # program.exe [args...]
 win() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
 benches=("$@")
-[ ${#benches[@]} -gt 0 ] || benches=(factory profile pdi_run logview)
+[ ${#benches[@]} -gt 0 ] || benches=(factory profile pdi_run tools)
 for b in "${benches[@]}"; do
     echo "== bench_$b"
     case "$b" in

@@ -3,6 +3,7 @@
 // in-process); the program as it ships gives its exit codes and output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -91,17 +92,41 @@ std::string Replaced(std::string sText, const std::string& sFind, const std::str
 
 }  // namespace
 
-TEST(MedCheck, SampleMediumChecksClean)
+// By default the errors and warnings come first, then the table of what the PDI does per
+// release and language, then the counts: the sample's output fits on one screen. --verbose
+// adds the notes.
+TEST(MedCheck, DefaultOutputIsFindingsTableAndCounts)
 {
     const std::string sSample = vxtest::WinPathFromUnix(vxtest::Env("VX_BINARY_DIR")) + "\\sample\\medium";
     const vxtest::ConsoleResult result = RunMedCheck(sSample, "");
-    ASSERT_TRUE(result.fFinished);
     EXPECT_EQ(0u, result.dwExitCode) << result.sOutput;
-    ASSERT_FALSE(result.Lines().empty());
-    EXPECT_EQ("0 error(s), 0 warning(s)", result.Lines().back());
+    const std::vector<std::string> lines = result.Lines();
+    ASSERT_GE(lines.size(), 3u) << result.sOutput;
+    EXPECT_LE(lines.size(), 25u) << result.sOutput;
+    for (const std::string& sLine : lines) EXPECT_LE(sLine.size(), 80u) << sLine;
+    EXPECT_EQ("Patches and the default-printer question, by release and language:", lines[0]);
+    EXPECT_EQ("           0x0409 0x0809 0x0C0A 0x040A 0x0411", lines[1]);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "  winxp    [OSPatches] 2 patches, asked 1/2 models"), lines.end())
+        << result.sOutput;
+    EXPECT_EQ(0u, lines.back().find("0 error(s), 0 warning(s), ")) << lines.back();
+    EXPECT_NE(std::string::npos, lines.back().find(" note(s) (--verbose shows them)")) << lines.back();
+
+    const vxtest::ConsoleResult verbose = RunMedCheck(sSample, "--verbose");
+    EXPECT_NE(std::string::npos, verbose.sOutput.find(": note [patch-command] winxp 0x0C0A: patch 1 runs")) << verbose.sOutput;
+    EXPECT_EQ(lines.back().substr(0, lines.back().find(" (")), verbose.Lines().back());
+
     // Every release reads the plain list; the question is asked on Windows 2000 and XP only.
     EXPECT_EQ(std::vector<std::string>({"patches\\fix1.exe /quiet", "patches\\fix2.exe /norestart"}),
               PredictedPatches(Check(sSample, "winxp", "0x0C0A")));
+
+    vxtest::ScratchMedium damaged(Replaced(kAutorun, "SilentInstall=No\r\n", "SilentInstall=No\r\nSilentInstall=No\r\n"), kModels);
+    ASSERT_TRUE(damaged.AddRecorder("patches\\fix1.exe"));
+    ASSERT_TRUE(damaged.AddRecorder("vxzsetup.exe"));
+    const vxtest::ConsoleResult warned = RunMedCheck(damaged.Root(), "--release winxp");
+    EXPECT_EQ(1u, warned.dwExitCode);
+    ASSERT_GE(warned.Lines().size(), 2u);
+    EXPECT_EQ(0u, warned.Lines()[0].find("autorun.inf:7: warning [key-repeated] ")) << warned.sOutput;
+    EXPECT_EQ("Patches and the default-printer question, by release and language:", warned.Lines()[1]);
 }
 
 TEST(MedCheck, CleanScratchMediumAndJson)
@@ -201,6 +226,75 @@ TEST(MedCheck, EachDamagedMediumYieldsItsFinding)
         const medcheck::FindingList findings = Check(medium.Root(), "winxp", "0x0409");
         EXPECT_EQ(std::vector<std::string>({damage.sFault}), Faults(findings));
         EXPECT_EQ(damage.nExitCode, findings.ExitCode());
+    }
+}
+
+namespace
+{
+
+// The ANSI text as an editor saves it in UTF-16, each character a pair of bytes.
+std::string Utf16(const std::string& sText, bool fLittleEndian, bool fMark)
+{
+    std::string sBytes = fMark ? (fLittleEndian ? "\xFF\xFE" : "\xFE\xFF") : "";
+    for (char c : sText) sBytes += fLittleEndian ? std::string(1, c) + '\0' : std::string(1, '\0') + c;
+    return sBytes;
+}
+
+struct EncodingCase
+{
+    const char* pszName;
+    bool fModels;           // the model file is saved so, else autorun.inf
+    std::string (*pfnSave)(const std::string& sText);
+    std::string sFault;     // the one finding expected, "" for none
+    const char* pszSays;    // what its text names
+    int nExitCode;
+};
+
+}  // namespace
+
+// A file in an encoding the reader does not read gets one finding on its first line that names
+// the encoding and says how to mend it, and nothing of what follows from it.
+TEST(MedCheck, EachEncodingIsNamedInOneFinding)
+{
+    const EncodingCase cases[] = {
+        {"UTF-16 little-endian", false, [](const std::string& s) { return Utf16(s, true, true); },
+         "autorun.inf:1: error [file-encoding]", "UTF-16 (little-endian, with a byte-order mark)", 2},
+        {"UTF-16 little-endian without a mark", false, [](const std::string& s) { return Utf16(s, true, false); },
+         "autorun.inf:1: error [file-encoding]", "UTF-16 (little-endian, without a byte-order mark)", 2},
+        {"UTF-16 big-endian", false, [](const std::string& s) { return Utf16(s, false, true); },
+         "autorun.inf:1: error [file-encoding]", "UTF-16 (big-endian, with a byte-order mark)", 2},
+        {"UTF-16 big-endian without a mark", false, [](const std::string& s) { return Utf16(s, false, false); },
+         "autorun.inf:1: error [file-encoding]", "UTF-16 (big-endian, without a byte-order mark)", 2},
+        {"UTF-8 mark before a header", false, [](const std::string& s) { return "\xEF\xBB\xBF" + s; },
+         "autorun.inf:1: error [file-encoding]", "UTF-8 byte-order mark (bytes EF BB BF): the reader takes them for text "
+                                                 "of line 1, so [Version] is no section header", 2},
+        {"UTF-8 mark before a comment", false, [](const std::string& s) { return "\xEF\xBB\xBF; saved by an editor\r\n" + s; },
+         "autorun.inf:1: warning [file-encoding]", "which it ignores anyway; save the file as ANSI", 1},
+        {"UTF-8 characters in a value", false,
+         [](const std::string& s) { return Replaced(s, "=Quorvane", "=Quorvane Soci\xC3\xA9t\xC3\xA9"); },
+         "autorun.inf:1: warning [file-encoding]", "line 2 reads \"Manufacturer=Quorvane Soci\xC3\xA9t\xC3\xA9\"", 1},
+        {"UTF-8 characters in a comment only", false,
+         [](const std::string& s) { return "; Soci\xC3\xA9t\xC3\xA9 Quorvane\r\n" + s; }, "", "", 0},
+        {"model file in UTF-16", true, [](const std::string& s) { return Utf16(s, true, true); },
+         "models.dat:1: error [file-encoding]", "UTF-16", 2},
+        {"model file with a UTF-8 mark", true, [](const std::string& s) { return "\xEF\xBB\xBF" + s; },
+         "models.dat:1: error [file-encoding]", "[Models] is no section header", 2},
+    };
+    for (const EncodingCase& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        vxtest::ScratchMedium medium(c.fModels ? kAutorun : c.pfnSave(kAutorun), c.fModels ? c.pfnSave(kModels) : kModels);
+        ASSERT_TRUE(medium.AddRecorder("patches\\fix1.exe"));
+        ASSERT_TRUE(medium.AddRecorder("vxzsetup.exe"));
+        const medcheck::FindingList findings = Check(medium.Root(), "winxp", "0x0409");
+        EXPECT_EQ(c.sFault.empty() ? std::vector<std::string>() : std::vector<std::string>({c.sFault}), Faults(findings));
+        EXPECT_EQ(c.nExitCode, findings.ExitCode());
+        for (const medcheck::Finding& finding : findings.All())
+        {
+            if (finding.sCode != "file-encoding") continue;
+            EXPECT_NE(std::string::npos, finding.sText.find(c.pszSays)) << finding.sText;
+            EXPECT_NE(std::string::npos, finding.sText.find("save the file as ANSI, without a byte-order mark")) << finding.sText;
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/medium.h"
 #include "support/test_support.h"
 #include "tool_options.h"
 
@@ -19,10 +20,10 @@ struct Tool
     std::string sRun;  // arguments of an ordinary run that reads and writes nothing it is not asked to
 };
 
-std::vector<Tool> Tools()
+// The checker runs on sMedium.
+std::vector<Tool> Tools(const std::string& sMedium = std::string())
 {
-    const std::string sSample = vxtest::WinPathFromUnix(vxtest::Env("VX_BINARY_DIR") + "/sample/medium");
-    return {{"vxmedcheck", "VX_MEDCHECK_EXE", "\"" + sSample + "\""}, {"vxlogview", "VX_LOGVIEW_EXE", "--find"}};
+    return {{"vxmedcheck", "VX_MEDCHECK_EXE", "\"" + sMedium + "\""}, {"vxlogview", "VX_LOGVIEW_EXE", "--find"}};
 }
 
 vxtest::ConsoleResult RunTool(const Tool& tool, const std::string& sArguments, const std::string& sTemp = std::string())
@@ -117,10 +118,13 @@ TEST(ShippedTools, AnswerHelpVersionAndUnknownOptions)
     }
 }
 
-// A run writes no trace or other file it was not asked for: the temporary folder stays empty.
+// A run writes no trace or other file it was not asked for: the temporary folder stays empty,
+// also for a medium whose debug settings switch the PDI's tracing on. --trace writes one.
 TEST(ShippedTools, LeaveTheTemporaryFolderAsTheyFoundIt)
 {
-    for (const Tool& tool : Tools())
+    const vxtest::ScratchMedium medium("[Version]\r\nLog=0xaf\r\nInfrastructureDatabaseList=models.dat\r\n",
+                                       "[Models]\r\n");
+    for (const Tool& tool : Tools(medium.Root()))
     {
         SCOPED_TRACE(tool.pszName);
         vxtest::ScratchDir temp("tooltemp");
@@ -128,4 +132,7 @@ TEST(ShippedTools, LeaveTheTemporaryFolderAsTheyFoundIt)
         EXPECT_TRUE(result.fFinished);
         EXPECT_EQ(std::vector<std::string>(), vxtest::ListFiles(temp.File("*"))) << result.sOutput << result.sError;
     }
+    vxtest::ScratchDir temp("tooltemp");
+    RunTool(Tools(medium.Root())[0], "--trace \"" + medium.Root() + "\"", temp.Path());
+    EXPECT_EQ(std::vector<std::string>({"vxmedc000.log"}), vxtest::ListFiles(temp.File("*")));
 }

@@ -166,8 +166,9 @@ if(NOT VX_CHROMIUM)
 endif()
 add_test(NAME log_analyzer_browser COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/logview_browser.sh ${VX_CHROMIUM} ${CMAKE_BINARY_DIR}/logview)
 set_tests_properties(log_analyzer_browser PROPERTIES FIXTURES_REQUIRED logview_reports TIMEOUT 300)
-# Benchmark, not a test: the viewer on hostile lines and a 64 MB log of them.
-add_executable(bench_logview ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_logview.cpp ${VXLOGVIEW_UNIT_SOURCES})
-target_include_directories(bench_logview PRIVATE ${VXLOGVIEW_INCLUDE_DIRS})
-target_link_libraries(bench_logview PRIVATE vxtest_support)
-target_compile_options(bench_logview PRIVATE ${VX_WARNINGS})
+# Benchmark, not a test: the viewer on hostile lines and a 64 MB log of them, the checker on a
+# section of many keys.
+add_executable(bench_tools ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_tools.cpp ${VXLOGVIEW_UNIT_SOURCES})
+target_include_directories(bench_tools PRIVATE ${VXLOGVIEW_INCLUDE_DIRS})
+target_link_libraries(bench_tools PRIVATE vxtest_support vxmedcheck_units)
+target_compile_options(bench_tools PRIVATE ${VX_WARNINGS})

@@ -39,7 +39,7 @@ bool SelectLanguages(const std::string& sLanguage, const Medium& medium, std::ve
 }
 
 void CheckMedium(const Medium& medium, const std::vector<const ReleaseInfo*>& releases,
-                 const std::vector<WORD>& languages, FindingList& findings)
+                 const std::vector<WORD>& languages, FindingList& findings, std::vector<ReleaseOutcome>* pOutcomes)
 {
     CheckProductSignal(medium, findings);
     CheckInstallFlags(medium, findings);
@@ -50,14 +50,19 @@ void CheckMedium(const Medium& medium, const std::vector<const ReleaseInfo*>& re
     const PdiStrings strings(medium);
     for (const ReleaseInfo* pRelease : releases)
     {
-        for (WORD wLanguage : languages) CheckRelease(medium, *pRelease, wLanguage, strings, findings);
+        for (WORD wLanguage : languages)
+        {
+            const ReleaseOutcome outcome = CheckRelease(medium, *pRelease, wLanguage, strings, findings);
+            if (pOutcomes) pOutcomes->push_back(outcome);
+        }
     }
 }
 
 }  // namespace
 
 bool CheckMediumFolder(const std::string& sFolder, const std::string& sRelease, const std::string& sLanguage,
-                       Medium& medium, FindingList& findings, std::string* psProblem)
+                       Medium& medium, FindingList& findings, std::string* psProblem,
+                       std::vector<ReleaseOutcome>* pOutcomes)
 {
     std::vector<const ReleaseInfo*> releases;
     if (!SelectReleases(sRelease, &releases))
@@ -72,7 +77,7 @@ bool CheckMediumFolder(const std::string& sFolder, const std::string& sRelease, 
         *psProblem = "no language \"" + sLanguage + "\"";
         return false;
     }
-    if (medium.Inf().fRead) CheckMedium(medium, releases, languages, findings);
+    if (medium.Inf().fRead) CheckMedium(medium, releases, languages, findings, pOutcomes);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "encoding.h"
 #include "profile_syntax.h"
 
 namespace medcheck
@@ -143,15 +144,16 @@ private:
                  Format("the value of \"%s\" has a double quote at one end only: it is kept in the value", pszKey));
         profile_syntax::StripQuotes(&value);
         const std::string sValue = AsString(value);
-        for (const ScannedKey& earlier : m_pCurrent->keys)
+        // Keys compare as the case-insensitive string compares them; one look-up per key line.
+        std::string sUpper = sKey;
+        for (char& c : sUpper) c = static_cast<char>(CProfileBytes::Get().Upper(c));
+        const auto first = m_pCurrent->firstKeys.emplace(sUpper, m_pCurrent->keys.size());
+        if (!first.second)
         {
-            if (CVxCiString(earlier.sKey.c_str()) == pszKey)
-            {
-                Warn(nLine, "key-repeated",
-                     Format("\"%s\" was given on line %u: the later value \"%s\" wins over \"%s\"", pszKey,
-                            earlier.nLine, Shortened(sValue).c_str(), Shortened(earlier.sValue).c_str()));
-                break;
-            }
+            const ScannedKey& earlier = m_pCurrent->keys[first.first->second];
+            Warn(nLine, "key-repeated",
+                 Format("\"%s\" was given on line %u: the later value \"%s\" wins over \"%s\"", pszKey, earlier.nLine,
+                        Shortened(sValue).c_str(), Shortened(earlier.sValue).c_str()));
         }
         ScannedKey key;
         key.sKey = sKey;
@@ -219,13 +221,19 @@ ScannedFile ScanProfileFile(const std::string& sPath, const std::string& sName, 
         return file;
     }
     const std::string sText = ReadAll(pFile.get());
+    size_t cbMark = 0;
+    if (CheckEncoding(sText, sName, findings, &cbMark) == eEncodingUnreadable)
+    {
+        file.fMisencoded = true;
+        return file;
+    }
     file.fRead = true;
     Scanner scanner(file, findings);
-    const char* const p = sText.data();
+    const char* const p = sText.data() + cbMark;
     if (CProfileBytes::Get().HasLeadBytes())
-        profile_syntax::ForEachLine(p, p + sText.size(), [&](const CLine& line) { scanner.Line<true>(line); });
+        profile_syntax::ForEachLine(p, sText.data() + sText.size(), [&](const CLine& line) { scanner.Line<true>(line); });
     else
-        profile_syntax::ForEachLine(p, p + sText.size(), [&](const CLine& line) { scanner.Line<false>(line); });
+        profile_syntax::ForEachLine(p, sText.data() + sText.size(), [&](const CLine& line) { scanner.Line<false>(line); });
     return file;
 }
 

@@ -108,16 +108,20 @@ int FindingList::ExitCode() const
     return Count(eWarning) > 0 ? 1 : 0;
 }
 
-void PrintText(std::FILE* pOut, const FindingList& findings)
+void PrintText(std::FILE* pOut, const FindingList& findings, const std::string& sTable, bool fNotes)
 {
     for (const Finding& finding : findings.All())
     {
+        if (finding.eSeverity == eNote && !fNotes) continue;
         std::string sScope;
         if (!finding.sRelease.empty()) sScope = finding.sRelease + " " + finding.sLanguage + ": ";
         std::fprintf(pOut, "%s: %s [%s] %s%s\n", Place(finding).c_str(), SeverityName(finding.eSeverity),
                      finding.sCode.c_str(), sScope.c_str(), finding.sText.c_str());
     }
-    std::fprintf(pOut, "%u error(s), %u warning(s)\n", findings.Count(eError), findings.Count(eWarning));
+    std::fputs(sTable.c_str(), pOut);
+    const unsigned nNotes = findings.Count(eNote);
+    std::fprintf(pOut, "%u error(s), %u warning(s), %u note(s)%s\n", findings.Count(eError), findings.Count(eWarning),
+                 nNotes, nNotes && !fNotes ? " (--verbose shows them)" : "");
 }
 
 void PrintJson(std::FILE* pOut, const std::string& sMedium, const FindingList& findings)

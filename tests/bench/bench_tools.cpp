@@ -1,6 +1,7 @@
-// The log viewer on hostile input: install-log lines of the longest length the viewer reads,
-// built so that a format with several %s could try every way to split them, and a 64 MB install
-// log of such lines. Prints figures; asserts nothing.
+// The shipped tools on hostile input. The log viewer: install-log lines of the longest length it
+// reads, built so that a format with several %s could try every way to split them, and a 64 MB
+// install log of such lines. The medium checker: a section of many keys, each compared with
+// those before it for a repeat. Prints figures; asserts nothing.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "explanations.h"
+#include "file_scan.h"
 #include "log_lines.h"
 #include "support/stopwatch.h"
 #include "support/test_support.h"
@@ -42,14 +44,25 @@ double MedianMsToExplain(const std::string& sLine)
     return rounds[kRounds / 2];
 }
 
-}  // namespace
+// The checker's scan of a model file whose one section holds cKeys keys, in milliseconds.
+double MsToScanKeys(unsigned cKeys, const vxtest::ScratchDir& dir)
+{
+    std::string sText = "[Models]\r\n";
+    for (unsigned i = 0; i < cKeys; ++i) sText += "Model " + std::to_string(i) + "=Section" + std::to_string(i) + "\r\n";
+    const std::string sPath = dir.File("keys.dat");
+    if (!vxtest::WriteFileBytes(sPath, sText)) return -1;
+    medcheck::FindingList findings;
+    vxtest::Stopwatch watch;
+    medcheck::ScanProfileFile(sPath, "keys.dat", findings);
+    return watch.Milliseconds();
+}
 
-int main()
+int LogViewFigures()
 {
     const char* const openings[] = {"RegRetryGetDwordValue (", "RegSetStringValue ("};
     for (const char* pszOpening : openings)
     {
-        std::printf("line \"%s, , ...)\" of %u characters: %.2f ms to explain (median of %d)\n", pszOpening,
+        std::printf("viewer: line \"%s, , ...)\" of %u characters: %.2f ms to explain (median of %d)\n", pszOpening,
                     static_cast<unsigned>(logview::kLongestLine), MedianMsToExplain(HostileLine(pszOpening)), kRounds);
     }
 
@@ -76,8 +89,18 @@ int main()
     const double dReadSeconds = watch.Seconds();
     const logview::RunTimeline run = logview::BuildTimeline(log, nullptr);
     const std::string sReport = logview::TextReport(run, sPath, std::string());
-    std::printf("install log of %.1f MB, %u such lines: read in %.2f s, explained in %.2f s more (%.2f ms a line)\n",
+    std::printf("viewer: install log of %.1f MB, %u such lines: read in %.2f s, explained in %.2f s more (%.2f ms a line)\n",
                 static_cast<double>(sFile.size()) / (1024.0 * 1024.0), static_cast<unsigned>(cLines), dReadSeconds,
                 watch.Seconds() - dReadSeconds, 1000.0 * (watch.Seconds() - dReadSeconds) / static_cast<double>(cLines));
     return sReport.empty() ? 1 : 0;
+}
+
+}  // namespace
+
+int main()
+{
+    vxtest::ScratchDir dir("toolbench");
+    for (unsigned cKeys : {9000u, 90000u})
+        std::printf("checker: a section of %u keys scanned in %.1f ms\n", cKeys, MsToScanKeys(cKeys, dir));
+    return LogViewFigures();
 }
