@@ -78,7 +78,7 @@ TEST(LogViewTable, KnowsEveryLineThePdiWrites)
 {
     std::vector<vxtest::SourceText> texts;
     // diag/ writes no line of its own today; the condition-line format is in its header.
-    for (const char* pszFolder : {"pdi", "include\\vxzglue", "include\\diag", "diag"})
+    for (const char* pszFolder : {"pdi", "vxzglue", "include\\diag", "diag"})
     {
         const std::vector<vxtest::SourceText> folder = vxtest::LoggedTexts(vxtest::SourceDir() + "\\" + pszFolder);
         texts.insert(texts.end(), folder.begin(), folder.end());

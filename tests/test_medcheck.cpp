@@ -9,6 +9,7 @@
 
 #include "checker.h"
 #include "support/medium.h"
+#include "support/pdi_process.h"
 #include "support/test_support.h"
 #include "vxzglue/vxzglue_utils.h"
 
@@ -328,13 +329,14 @@ public:
     explicit GlueKeys(const std::string& sGluePath)
     {
         Clean();
-        Write("GluePath", sGluePath);
-        Write("PrinterFriendlyName", "Quorvane Flow 1234");
+        const std::string sDriverKey = ToStd(g_sRegKeyGlue) + "\\" + kDriver;
+        m_fWritten = vxtest::WriteRegistryString(sDriverKey, "GluePath", sGluePath) &&
+                     vxtest::WriteRegistryString(sDriverKey, "PrinterFriendlyName", "Quorvane Flow 1234");
     }
     ~GlueKeys() { Clean(); }
+    bool Written() const { return m_fWritten; }
 
 private:
-    static std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
     static void Clean()
     {
         vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
@@ -342,15 +344,7 @@ private:
         vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
         vxtest::SetWineVersionFor("vxfpdi14.exe", "");
     }
-    static void Write(const char* pszValue, const std::string& sData)
-    {
-        HKEY hKey = NULL;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, DriverKey().c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL));
-        RegSetValueExA(hKey, pszValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(sData.c_str()),
-                       static_cast<DWORD>(sData.size() + 1));
-        RegCloseKey(hKey);
-    }
+    bool m_fWritten;
 };
 
 // The patches the medium's PDI started as the given release, in this test's locale, as entries relative
@@ -359,10 +353,8 @@ std::vector<std::string> PatchesThePdiRuns(const vxtest::ScratchMedium& medium, 
 {
     DeleteFileA(medium.RecordFile().c_str());
     vxtest::SetWineVersionFor("vxfpdi14.exe", pszRelease);
-    const std::string sCommand =
-        "\"" + medium.PdiPath() + "\" -printerdriver=" + kDriver + " -product=Quorvane -port=LPT1:";
     const vxtest::ProcessResult result = vxtest::RunProcess(
-        sCommand,
+        vxtest::PdiCommandLine(medium.PdiPath(), "", kDriver, "Quorvane"),
         {{"TEMP", medium.TempFolder()}, {"TMP", medium.TempFolder()}, {"VX_RECORD_FILE", medium.RecordFile()}},
         120000);
     EXPECT_TRUE(result.fFinished);
@@ -397,6 +389,7 @@ TEST(MedCheckAgreement, PredictsThePatchesThePdiRuns)
         ASSERT_TRUE(medium.AddRecorder(sPath));
     }
     const GlueKeys glue(medium.PdiFolder() + "\\");
+    ASSERT_TRUE(glue.Written());
 
     struct Case
     {

@@ -135,7 +135,7 @@ public:
     std::string Command(const std::string& sDriver = kDriver, const std::string& sBefore = std::string(),
                         const std::string& sProduct = kPrinter) const
     {
-        return "\"" + PdiPath() + "\" " + sBefore + "-printerdriver=" + sDriver + " -product=" + sProduct + " -port=LPT1:";
+        return vxtest::PdiCommandLine(PdiPath(), sBefore, sDriver, sProduct);
     }
 };
 
@@ -1209,7 +1209,7 @@ PathRun RunFrom(const std::string& sPdiPath, const std::string& sTemp, const std
 {
     PathRun run;
     ChildProcess child;
-    const std::string sCommand = "\"" + sPdiPath + "\" " + sBefore + "-printerdriver=" + kDriver + " -product=" + kPrinter + " -port=LPT1:";
+    const std::string sCommand = vxtest::PdiCommandLine(sPdiPath, sBefore, kDriver, kPrinter);
     const std::map<std::string, std::string> environment = {{"TEMP", sTemp}, {"TMP", sTemp}, {"VX_RECORD_FILE", sRecordFile}};
     const bool fStarted = sPdiPath.size() < MAX_PATH ? child.Start(sCommand, environment)
                                                      : child.StartLongPath(sPdiPath, sCommand, environment);
@@ -1277,7 +1277,7 @@ TEST_F(ReliabilityPaths, ProgramBeyondMaxPathIsNotStarted)
     LongMedium medium(270);
     ASSERT_TRUE(medium.LaidOut());
     ChildProcess child;
-    EXPECT_FALSE(child.Start("\"" + medium.PdiPath() + "\" -printerdriver=" + kDriver + " -product=" + kPrinter + " -port=LPT1:", {}));
+    EXPECT_FALSE(child.Start(vxtest::PdiCommandLine(medium.PdiPath(), "", kDriver, kPrinter), {}));
     // 64-bit Wine says the file or path is not found, 32-bit Wine that the name is invalid.
     const DWORD dwError = GetLastError();
     EXPECT_TRUE(dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND || dwError == ERROR_INVALID_NAME)

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "support/pdi_process.h"
+#include "vx_owners.h"
 
 namespace vxtest
 {
@@ -302,6 +303,24 @@ void DeleteKeyTree(HKEY hRoot, const std::string& sPath)
     while (RegEnumKeyA(hKey, 0, szName, sizeof(szName)) == ERROR_SUCCESS) DeleteKeyTree(hKey, szName);
     RegCloseKey(hKey);
     RegDeleteKeyA(hRoot, sPath.c_str());
+}
+
+bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData)
+{
+    CUniqueRegKey key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, key.Put(), NULL) != ERROR_SUCCESS)
+        return false;
+    return RegSetValueExA(key.Get(), pszValue, 0, dwType, static_cast<const BYTE*>(pData), cbData) == ERROR_SUCCESS;
+}
+
+bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData)
+{
+    return WriteRegistryValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1));
+}
+
+bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData)
+{
+    return WriteRegistryValue(sKey, pszValue, REG_DWORD, &dwData, sizeof(dwData));
 }
 
 unsigned TerminateProcessesWhere(const std::function<bool(const char* pszExeName, DWORD dwParentId)>& pfnWhich)

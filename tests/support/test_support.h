@@ -114,6 +114,10 @@ public:
 
 // Deletes a key of a real root with everything below it; quiet when it is missing.
 void DeleteKeyTree(HKEY hRoot, const std::string& sPath);
+// Writes a value of HKEY_LOCAL_MACHINE\sKey, creating the key; false when either fails.
+bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData);
+bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData);
+bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData);
 
 // The file of a loaded module (this program for NULL); the folder of a path, without its
 // trailing separator; the Windows directory.

@@ -12,5 +12,5 @@ add_library(vxmedcheck_units STATIC
   ${CMAKE_CURRENT_LIST_DIR}/release_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/releases.cpp)
 target_include_directories(vxmedcheck_units PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(vxmedcheck_units PUBLIC vxinfra)
+target_link_libraries(vxmedcheck_units PUBLIC vxinfra PRIVATE vxinfra_internal)
 target_compile_options(vxmedcheck_units PRIVATE ${VX_WARNINGS})
