@@ -62,7 +62,7 @@ bool IsLogName(const char* pszName, const char* pszPrefix, size_t cMinDigits, si
     const size_t cchPrefix = std::strlen(pszPrefix);
     const size_t cchName = std::strlen(pszName);
     if (cchName < cchPrefix + cMinDigits + 4 || cchName > cchPrefix + cMaxDigits + 4) return false;
-    if (_strnicmp(pszName, pszPrefix, cchPrefix) != 0 || _stricmp(pszName + cchName - 4, ".log") != 0) return false;
+    if (_strnicmp(pszName, pszPrefix, cchPrefix) != 0 || _strnicmp(pszName + cchName - 4, ".log", 4) != 0) return false;
     for (size_t i = cchPrefix; i < cchName - 4; ++i)
     {
         if (!std::isdigit(static_cast<unsigned char>(pszName[i]))) return false;
