@@ -105,9 +105,9 @@ TEST(MedCheck, DefaultOutputIsFindingsTableAndCounts)
     ASSERT_GE(lines.size(), 3u) << result.sOutput;
     EXPECT_LE(lines.size(), 25u) << result.sOutput;
     for (const std::string& sLine : lines) EXPECT_LE(sLine.size(), 80u) << sLine;
-    EXPECT_EQ("Patches and the default-printer question, by release and language:", lines[0]);
+    EXPECT_EQ("Patches and the default-printer question per release and language:", lines[0]);
     EXPECT_EQ("           0x0409 0x0809 0x0C0A 0x040A 0x0411", lines[1]);
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "  winxp    [OSPatches] 2 patches, asked 1/2 models"), lines.end())
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "  winxp    [OSPatches] 2, asks 1/2"), lines.end())
         << result.sOutput;
     EXPECT_EQ(0u, lines.back().find("0 error(s), 0 warning(s), ")) << lines.back();
     EXPECT_NE(std::string::npos, lines.back().find(" note(s) (--verbose shows them)")) << lines.back();
@@ -127,7 +127,7 @@ TEST(MedCheck, DefaultOutputIsFindingsTableAndCounts)
     EXPECT_EQ(1u, warned.dwExitCode);
     ASSERT_GE(warned.Lines().size(), 2u);
     EXPECT_EQ(0u, warned.Lines()[0].find("autorun.inf:7: warning [key-repeated] ")) << warned.sOutput;
-    EXPECT_EQ("Patches and the default-printer question, by release and language:", warned.Lines()[1]);
+    EXPECT_EQ("Patches and the default-printer question per release and language:", warned.Lines()[1]);
 }
 
 TEST(MedCheck, CleanScratchMediumAndJson)

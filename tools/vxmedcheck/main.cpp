@@ -27,14 +27,14 @@ enum
     eOptionCount
 };
 
-const std::string kReleaseHelp = "as this release only: " + medcheck::ReleaseNames() + " (all by default)";
+const std::string kReleaseHelp = "as this release only (all by default):\n" + medcheck::ReleaseNames() + "|all";
 
 const vxtool::OptionSpec kOptions[eOptionCount] = {
     {"--release", "<name>", kReleaseHelp.c_str()},
-    {"--language", "<0x0409>", "in this system language only (every one of the medium's LanguageMap by default)"},
+    {"--language", "<0x0409>", "in this system language only (by default every one\nof the medium's LanguageMap)"},
     {"--json", nullptr, "every finding, notes included, as one JSON object"},
-    {"--verbose", nullptr, "also the notes: what the PDI does, per release and language, at length"},
-    {"--trace", nullptr, "write the library's trace (vxmedcNNN.log in the temporary folder)"},
+    {"--verbose", nullptr, "also the notes: what the PDI does per release and\nlanguage, at length"},
+    {"--trace", nullptr, "write the library's trace (vxmedcNNN.log in the\ntemporary folder)"},
 };
 
 const vxtool::ToolSpec kTool = {

@@ -18,8 +18,7 @@ struct Column
 
 std::string Cell(const ReleaseOutcome& outcome)
 {
-    return Format("[%s] %u patches, asked %u/%u models", outcome.sSection.c_str(), outcome.nPatches, outcome.nAsked,
-                  outcome.nModels);
+    return Format("[%s] %u, asks %u/%u", outcome.sSection.c_str(), outcome.nPatches, outcome.nAsked, outcome.nModels);
 }
 
 std::string Padded(const std::string& s, size_t cch) { return s.size() >= cch ? s : s + std::string(cch - s.size(), ' '); }
@@ -64,7 +63,7 @@ std::string ReleaseTable(const std::vector<ReleaseOutcome>& outcomes)
         for (const std::string& sCell : column.cells) cch = std::max(cch, sCell.size());
         widths.push_back(cch);
     }
-    std::string sTable = "Patches and the default-printer question, by release and language:\n";
+    std::string sTable = "Patches and the default-printer question per release and language:\n";
     std::string sHeader = "  " + std::string(cchRelease, ' ');
     for (size_t c = 0; c < columns.size(); ++c) sHeader += "  " + Padded(columns[c].sLanguages, widths[c]);
     sTable += sHeader.substr(0, sHeader.find_last_not_of(' ') + 1) + "\n";
@@ -74,7 +73,7 @@ std::string ReleaseTable(const std::vector<ReleaseOutcome>& outcomes)
         for (size_t c = 0; c < columns.size(); ++c) sRow += "  " + Padded(columns[c].cells[r], widths[c]);
         sTable += sRow.substr(0, sRow.find_last_not_of(' ') + 1) + "\n";
     }
-    return sTable;
+    return sTable + "  [patch section] patches, asks n/m: the question is asked for n of m models\n";
 }
 
 }  // namespace medcheck
