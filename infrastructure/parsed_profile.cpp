@@ -93,21 +93,6 @@ void CParsedProfile::Parse(FILE* pFile, size_t cbExpected)
     }
 }
 
-namespace
-{
-
-// The key and value of a line within a section, or false when the line has none.
-template <bool fDoubleByte>
-bool KeyLine(const CProfileBytes& bytes, const char* p, const char* pEnd, CProfileSpan* pKey, CProfileSpan* pValue)
-{
-    if (profile_syntax::SplitKeyLine<fDoubleByte>(bytes, p, pEnd, pKey, pValue) != profile_syntax::eKeyValue)
-        return false;
-    profile_syntax::StripQuotes(pValue);
-    return true;
-}
-
-}  // namespace
-
 void CParsedProfile::FindHeaders()
 {
     // Offsets and counts are 32-bit.
@@ -186,7 +171,10 @@ void CParsedProfile::IndexRun(uint32_t nBegin, uint32_t nEnd) const
     const char* const pBase = Text();
     profile_syntax::ForEachLine(pBase + nBegin, pBase + nEnd, [&](const profile_syntax::CLine& text) {
         CProfileSpan key, value;
-        if (!KeyLine<fDoubleByte>(*m_pBytes, text.pText, text.pTextEnd, &key, &value)) return;
+        if (profile_syntax::SplitKeyLine<fDoubleByte>(*m_pBytes, text.pText, text.pTextEnd, &key, &value) !=
+            profile_syntax::eKeyValue)
+            return;
+        profile_syntax::StripQuotes(&value);
         const CKeyLine line = {static_cast<uint32_t>(key.p - pBase), static_cast<uint32_t>(value.p - pBase),
                                static_cast<uint16_t>(key.cch), static_cast<uint16_t>(value.cch)};
         m_lines.push_back(line);

@@ -8,10 +8,8 @@
 #include <vector>
 
 #include "checker.h"
-#include "support/medium.h"
-#include "support/pdi_process.h"
+#include "support/flow_medium.h"
 #include "support/test_support.h"
-#include "vxzglue/vxzglue_utils.h"
 
 namespace
 {
@@ -310,8 +308,6 @@ TEST(MedCheck, MissingFolderIsAFinding)
 namespace
 {
 
-const char kDriver[] = "Quorvane Flow 1234 Series";
-
 // The sections differ per release, service pack and language, with Spanish under the map's
 // own identifier for it.
 const char kQualifiedPatches[] =
@@ -322,42 +318,13 @@ const char kQualifiedPatches[] =
     "[OSPatches.501.3.0x409]\r\n1=patches\\pxpen.exe\r\n"
     "[OSPatches.501.3.0xc0a]\r\n1=patches\\PXPes.exe /S\r\n";
 
-// The Glue's registry results that a PDI run reads, and nothing left of them afterwards.
-class GlueKeys
-{
-public:
-    explicit GlueKeys(const std::string& sGluePath)
-    {
-        Clean();
-        const std::string sDriverKey = ToStd(g_sRegKeyGlue) + "\\" + kDriver;
-        m_fWritten = vxtest::WriteRegistryString(sDriverKey, "GluePath", sGluePath) &&
-                     vxtest::WriteRegistryString(sDriverKey, "PrinterFriendlyName", "Quorvane Flow 1234");
-    }
-    ~GlueKeys() { Clean(); }
-    bool Written() const { return m_fWritten; }
-
-private:
-    static void Clean()
-    {
-        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
-        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
-        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
-        vxtest::SetWineVersionFor("vxfpdi14.exe", "");
-    }
-    bool m_fWritten;
-};
-
 // The patches the medium's PDI started as the given release, in this test's locale, as entries relative
 // to the medium's root (the recorder logs "ran <name> | <command line>").
-std::vector<std::string> PatchesThePdiRuns(const vxtest::ScratchMedium& medium, const char* pszRelease)
+std::vector<std::string> PatchesThePdiRuns(vxtest::FlowMedium& flow, const char* pszRelease)
 {
+    const vxtest::ScratchMedium& medium = flow.Medium();
     DeleteFileA(medium.RecordFile().c_str());
-    vxtest::SetWineVersionFor("vxfpdi14.exe", pszRelease);
-    const vxtest::ProcessResult result = vxtest::RunProcess(
-        vxtest::PdiCommandLine(medium.PdiPath(), "", kDriver, "Quorvane"),
-        {{"TEMP", medium.TempFolder()}, {"TMP", medium.TempFolder()}, {"VX_RECORD_FILE", medium.RecordFile()}},
-        120000);
-    EXPECT_TRUE(result.fFinished);
+    EXPECT_TRUE(flow.RunAs(pszRelease, "", {}, 120000).fFinished);
     const std::string sPrefix = medium.PdiFolder() + "\\..\\..\\";
     std::vector<std::string> patches;
     for (const std::string& sRun : medium.RecordedRuns())
@@ -381,15 +348,17 @@ TEST(MedCheckAgreement, PredictsThePatchesThePdiRuns)
     if (wSystem != 0x0409 && wSystem != 0x0C0A) GTEST_SKIP() << "needs an English or a Spanish system";
     std::string sAutorun = Replaced(kAutorun, "SilentInstall=No", "SilentInstall=Yes");
     sAutorun = Replaced(sAutorun, "[OSPatches]\r\n1=patches\\fix1.exe /q\r\n", kQualifiedPatches);
-    vxtest::ScratchMedium medium(sAutorun, Replaced(kModels, "printer=Yes", "printer=No"));
+    vxtest::FlowMedium flow;  // the Glue's keys and events, for the PDI's runs
+    vxtest::ScratchMedium& medium = flow.Medium();
+    ASSERT_TRUE(medium.WriteFile("autorun.inf", sAutorun));
+    ASSERT_TRUE(medium.WriteFile("models.dat", Replaced(kModels, "printer=Yes", "printer=No")));
     for (const char* pszPatch : {"p98", "p2k", "p2kes", "common", "pxp", "pxpen", "pxpes", "vxzsetup"})
     {
         const std::string sPath = std::string(pszPatch) == "vxzsetup" ? "vxzsetup.exe"
                                                                       : std::string("patches\\") + pszPatch + ".exe";
         ASSERT_TRUE(medium.AddRecorder(sPath));
     }
-    const GlueKeys glue(medium.PdiFolder() + "\\");
-    ASSERT_TRUE(glue.Written());
+    ASSERT_TRUE(flow.RecordGlueInstall());
 
     struct Case
     {
@@ -413,7 +382,7 @@ TEST(MedCheckAgreement, PredictsThePatchesThePdiRuns)
         ++nCompared;
         SCOPED_TRACE(std::string(c.pszRelease) + " " + c.pszLanguage);
         const std::vector<std::string> predicted = PredictedPatches(Check(medium.Root(), c.pszRelease, c.pszLanguage));
-        const std::vector<std::string> ran = PatchesThePdiRuns(medium, c.pszRelease);
+        const std::vector<std::string> ran = PatchesThePdiRuns(flow, c.pszRelease);
         EXPECT_EQ(ran, predicted);
         // Pinned as well, so that a checker and a PDI that both ran nothing would not agree.
         EXPECT_EQ(c.expected, predicted);

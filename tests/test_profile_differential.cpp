@@ -216,24 +216,20 @@ std::vector<std::string> ParsedLines(const CParsedProfile& parsed)
     return lines;
 }
 
-// A key's value is that of its last line, as the reader gives it.
-std::vector<std::string> ScannedLines(const medcheck::ScannedFile& file)
+// The checker's sections and key lines in the reference's form: a key's last line gives its value.
+legacy::Sections AsSections(const medcheck::ScannedFile& file)
 {
-    std::vector<std::string> lines;
-    for (const auto& section : file.sections)
+    legacy::Sections sections;
+    for (const auto& scanned : file.sections)
     {
-        lines.push_back("[" + Quoted(section.first));
-        for (const medcheck::ScannedKey& key : section.second.keys)
+        legacy::Section& section = sections[scanned.first];
+        for (const medcheck::ScannedKey& key : scanned.second.keys)
         {
-            std::string sValue;
-            for (const medcheck::ScannedKey& later : section.second.keys)
-            {
-                if (CVxCiString(later.sKey.c_str()) == key.sKey.c_str()) sValue = later.sValue;
-            }
-            lines.push_back(Quoted(key.sKey.c_str(), key.sKey.size()) + " = " + Quoted(sValue.c_str(), sValue.size()));
+            section.keyOrder.push_back(key.sKey.c_str());
+            section.values[key.sKey.c_str()] = key.sValue.c_str();
         }
     }
-    return lines;
+    return sections;
 }
 
 // Fails, naming sWhat and the first difference, when the lines differ.
@@ -284,7 +280,7 @@ void ExpectSameParse(const std::string& sFile, const std::string& sWhat)
     if (scanned.fMisencoded)
         ASSERT_EQ(1u, findings.All().size()) << sWhat;
     else
-        ASSERT_NO_FATAL_FAILURE(ExpectSameLines(expected, ScannedLines(scanned), sWhat + ", the checker"));
+        ASSERT_NO_FATAL_FAILURE(ExpectSameLines(expected, LegacyLines(AsSections(scanned)), sWhat + ", the checker"));
 
     // Lookups by each key as the cache holds it and in the other letter case.
     for (const auto& section : sections)

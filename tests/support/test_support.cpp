@@ -305,17 +305,18 @@ void DeleteKeyTree(HKEY hRoot, const std::string& sPath)
     RegDeleteKeyA(hRoot, sPath.c_str());
 }
 
-bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData)
+bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData,
+                        HKEY hRoot)
 {
     CUniqueRegKey key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, key.Put(), NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(hRoot, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, key.Put(), NULL) != ERROR_SUCCESS)
         return false;
     return RegSetValueExA(key.Get(), pszValue, 0, dwType, static_cast<const BYTE*>(pData), cbData) == ERROR_SUCCESS;
 }
 
-bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData)
+bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData, HKEY hRoot)
 {
-    return WriteRegistryValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1));
+    return WriteRegistryValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1), hRoot);
 }
 
 bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData)

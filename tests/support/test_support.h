@@ -114,9 +114,11 @@ public:
 
 // Deletes a key of a real root with everything below it; quiet when it is missing.
 void DeleteKeyTree(HKEY hRoot, const std::string& sPath);
-// Writes a value of HKEY_LOCAL_MACHINE\sKey, creating the key; false when either fails.
-bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData);
-bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData);
+// Writes a value of hRoot\sKey, creating the key; false when either fails.
+bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData,
+                        HKEY hRoot = HKEY_LOCAL_MACHINE);
+bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData,
+                         HKEY hRoot = HKEY_LOCAL_MACHINE);
 bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData);
 
 // The file of a loaded module (this program for NULL); the folder of a path, without its
