@@ -12,6 +12,7 @@
 #include "infrastructure/os_version.h"
 #include "infrastructure/qualified_values.h"
 #include "pdi_default_printer.h"
+#include "pdi_glue_view.h"
 #include "pdi_medium.h"
 #include "pdi_steps.h"
 #include "pdi_utils.h"
@@ -101,28 +102,34 @@ bool ReadSwitches(const CVxCiString& sCmdLine, CVxCiString* psDriverName)
 // A language the Glue was told to override once is consumed when the driver used it.
 void ConsumeLanguageOverride(const CVxCiString& sRegKeyGlueDriver)
 {
+    const REGSAM samGlue = GlueRegistryView();
     CVxCiString sOverrideLanguage, sLanguageDir;
-    if (!RegGetStringValue(g_sRegKeyGlue, g_sRegVnOverrideLanguage, &sOverrideLanguage, false, HKEY_LOCAL_MACHINE))
+    if (!RegGetStringValue(g_sRegKeyGlue, g_sRegVnOverrideLanguage, &sOverrideLanguage, false, HKEY_LOCAL_MACHINE,
+                           samGlue))
         return;
-    if (!RegGetStringValue(sRegKeyGlueDriver, g_sSwitchLanguageDir, &sLanguageDir, false, HKEY_LOCAL_MACHINE)) return;
+    if (!RegGetStringValue(sRegKeyGlueDriver, g_sSwitchLanguageDir, &sLanguageDir, false, HKEY_LOCAL_MACHINE, samGlue))
+        return;
     if (sOverrideLanguage != sLanguageDir) return;
-    RegDeleteValue(g_sRegKeyGlue, g_sRegVnOverrideLanguage, true, HKEY_LOCAL_MACHINE);
-    RegDeleteValue(sRegKeyGlueDriver, g_sSwitchLanguageDir, true, HKEY_LOCAL_MACHINE);
+    RegDeleteValue(g_sRegKeyGlue, g_sRegVnOverrideLanguage, true, HKEY_LOCAL_MACHINE, samGlue);
+    RegDeleteValue(sRegKeyGlueDriver, g_sSwitchLanguageDir, true, HKEY_LOCAL_MACHINE, samGlue);
 }
 
 void HandOnStatus(const CVxCiString& sRegKeyGlueDriver)
 {
+    const REGSAM samGlue = GlueRegistryView();
     DWORD dwStatus = 0;
-    if (RegRetryGetDwordValue(sRegKeyGlueDriver, g_sSwitchStatusCode, &dwStatus, 100, 4000, HKEY_LOCAL_MACHINE))
-        RegSetDwordValue(sRegKeyGlueDriver, g_sRegVnGlueResult, dwStatus, true, HKEY_LOCAL_MACHINE);
-    if (RegGetDwordValue(g_sRegKeyGlue, g_sSwitchStatusCode, &dwStatus, false, HKEY_LOCAL_MACHINE))
-        RegSetDwordValue(g_sRegKeyGlue, g_sRegVnGlueResult, dwStatus, true, HKEY_LOCAL_MACHINE);
+    if (RegRetryGetDwordValue(sRegKeyGlueDriver, g_sSwitchStatusCode, &dwStatus, 100, 4000, HKEY_LOCAL_MACHINE,
+                              samGlue))
+        RegSetDwordValue(sRegKeyGlueDriver, g_sRegVnGlueResult, dwStatus, true, HKEY_LOCAL_MACHINE, samGlue);
+    if (RegGetDwordValue(g_sRegKeyGlue, g_sSwitchStatusCode, &dwStatus, false, HKEY_LOCAL_MACHINE, samGlue))
+        RegSetDwordValue(g_sRegKeyGlue, g_sRegVnGlueResult, dwStatus, true, HKEY_LOCAL_MACHINE, samGlue);
 }
 
 bool ReadGluePath(const CVxCiString& sRegKeyGlueDriver, CVxCiString* psGluePath)
 {
     CVxCiString sGluePath;
-    if (!RegGetStringValue(sRegKeyGlueDriver, g_sRegVnGluePath, &sGluePath, true, HKEY_LOCAL_MACHINE))
+    if (!RegGetStringValue(sRegKeyGlueDriver, g_sRegVnGluePath, &sGluePath, true, HKEY_LOCAL_MACHINE,
+                           GlueRegistryView()))
         return LOG_CONDITION_FAILED("RegGetStringValue( sRegKeyGlueDriver, g_sRegVnGluePath, &sGluePath ) == false");
     if (IsFilePresent(sGluePath) == false) return LOG_CONDITION_FAILED("IsFilePresent( sGluePath ) == false");
     *psGluePath = sGluePath;
@@ -139,10 +146,11 @@ bool OfferDefaultPrinter(const CVxCiString& sRegKeyGlueDriver)
         g_TraceLog.TraceAuto("Not doing default printer check in 98/Me\n");
         return true;
     }
-    RegSetStringValue(sRegKeyGlueDriver, g_sSwitchCoRunPdi, "true", true, HKEY_LOCAL_MACHINE);
+    RegSetStringValue(sRegKeyGlueDriver, g_sSwitchCoRunPdi, "true", true, HKEY_LOCAL_MACHINE, GlueRegistryView());
     g_TraceLog.TraceAuto("Get the friendly name of the printer being installed\n");
     CVxCiString printerName;
-    RegGetStringValue(sRegKeyGlueDriver, g_sRegVnPrinterFriendlyName, &printerName, false, HKEY_LOCAL_MACHINE);
+    RegGetStringValue(sRegKeyGlueDriver, g_sRegVnPrinterFriendlyName, &printerName, false, HKEY_LOCAL_MACHINE,
+                      GlueRegistryView());
     if (printerName == "") return LOG_CONDITION_FAILED("printerName == \"\"");
     g_TraceLog.TraceAuto("Friendly name = %s\n", printerName.c_str());
     DefaultPrinter(printerName);
@@ -169,6 +177,7 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
     CVxCiString sDriverName;
     if (!ReadSwitches(sCmdLine, &sDriverName)) return false;
     const CVxCiString sRegKeyGlueDriver = g_sRegKeyGlue + "\\" + sDriverName;
+    FindGlueRegistryView(sRegKeyGlueDriver);
     ConsumeLanguageOverride(sRegKeyGlueDriver);
     TraceStep(eStepStatusRetries);
     HandOnStatus(sRegKeyGlueDriver);
@@ -192,7 +201,9 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
 
     TraceStep(eStepCleanUp);
     pObjects->fCleanUpTraced = true;
-    RegDeleteKey(g_sRegKeyUninstall + "\\" + sDriverName + "_Driver", true, HKEY_LOCAL_MACHINE);
+    // The Glue wrote the entry, so it is in the Glue's view.
+    RegDeleteKey(g_sRegKeyUninstall + "\\" + sDriverName + "_Driver", true, HKEY_LOCAL_MACHINE,
+                 GlueRegistryView());
     return true;
 }
 

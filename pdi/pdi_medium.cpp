@@ -13,6 +13,7 @@
 #include "infrastructure/media_checks.h"
 #include "infrastructure/os_patches.h"
 #include "infrastructure/qualified_values.h"
+#include "pdi_glue_view.h"
 #include "vxzglue/vxzglue_registry.h"
 #include "vxzglue/vxzglue_utils.h"
 #include "vx_owners.h"
@@ -119,7 +120,8 @@ bool HasGlueRunBefore()
             g_TraceLog.TraceAuto("HasGlueRunBefore: Model=%s\n", it->c_str());
             CVxCiString sStatus;
             // Only a string counts: the read refuses a 32-bit value of the same name.
-            if (RegGetStringValue(g_sRegKeyGlue + "\\" + *it, g_sSwitchStatusCode, &sStatus, true, HKEY_LOCAL_MACHINE))
+            if (RegGetStringValue(g_sRegKeyGlue + "\\" + *it, g_sSwitchStatusCode, &sStatus, true, HKEY_LOCAL_MACHINE,
+                                  GlueRegistryView()))
                 fRan = std::strtol(sStatus.c_str(), NULL, 10) == 0;
         }
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "diag/install_log.h"
+#include "pdi_glue_view.h"
 #include "vxzglue/vxzglue_registry.h"
 #include "vxzglue/vxzglue_utils.h"
 #include "vx_owners.h"
@@ -36,7 +37,8 @@ bool GetInstallType(const CVxCiString& sGluePath, InstallType* peType)
     if (sFixedGluePath.compare(sFixedGluePath.size() - 2, 2, "\\\\") == 0) sFixedGluePath.erase(sFixedGluePath.size() - 1);
 
     CVxCiString sPreloadPath;
-    const bool fRegOk = RegGetStringValue(g_sRegKeyGlue, g_sRegVnPreloadPath, &sPreloadPath, true, HKEY_LOCAL_MACHINE);
+    const bool fRegOk = RegGetStringValue(g_sRegKeyGlue, g_sRegVnPreloadPath, &sPreloadPath, true, HKEY_LOCAL_MACHINE,
+                                         GlueRegistryView());
     if (fRegOk && !sPreloadPath.empty()) AppendBackslash(&sPreloadPath);
 
     if (GetOsType() <= eOsWinMe)
@@ -76,7 +78,8 @@ bool GetInstallType(const CVxCiString& sGluePath, InstallType* peType)
     {
         CVxCiString sRunPreloadInstaller;
         const bool fRead =
-            RegGetStringValue(g_sRegKeyGlue, g_sRegVnRunPreloadInstaller, &sRunPreloadInstaller, false, HKEY_LOCAL_MACHINE);
+            RegGetStringValue(g_sRegKeyGlue, g_sRegVnRunPreloadInstaller, &sRunPreloadInstaller, false,
+                              HKEY_LOCAL_MACHINE, GlueRegistryView());
         *peType = (fRead && sRunPreloadInstaller == "true") ? eInstallTypePreloadInstaller : eInstallTypePreload;
         return true;
     }

@@ -2,18 +2,11 @@
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 
-# The product is a 32-bit program. Its tests run it under 32-bit Wine where the kernel can run
-# 32-bit Linux programs; where it cannot (32-bit emulation switched off), the same sources are
-# built for 64-bit Windows and tested under 64-bit Wine. VX_TEST_ARCH overrides the choice.
-vx_test_arch() {
-    if [ -n "${VX_TEST_ARCH:-}" ]; then
-        echo "$VX_TEST_ARCH"
-    elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
-        echo i686
-    else
-        echo x86_64
-    fi
-}
+source "$here/emulator.sh"
+
+# The product is a 32-bit program and its tests run the 32-bit build under 32-bit Wine: natively
+# where the kernel runs 32-bit programs, under the emulator (emulator.sh) where it does not.
+vx_test_arch() { echo "${VX_TEST_ARCH:-i686}"; }
 
 vx_wine_loader() {  # arch
     if [ "$1" = i686 ]; then echo wine; else echo /usr/lib/wine/wine64; fi

@@ -1,22 +1,43 @@
 #!/usr/bin/env bash
 # Builds the PDI and runs its main job under Wine on the bundled sample, then prints the install
 # log that the run wrote.
+#   run_sample.sh [--view 32|64]
+# With --view, the sample runs as 64-bit Windows XP (a 64-bit prefix), and the rehearsal Glue
+# writes its values in the given registry view: 64 is where the real Glue, loaded by the 64-bit
+# installer process, puts them.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-bash "$here/setup.sh"
-arch=$(vx_test_arch)
-if [ "$arch" != i686 ]; then
-    echo "run_sample.sh: this kernel cannot run 32-bit programs; running the 64-bit build of the PDI."
+view=""
+if [ "${1:-}" = --view ]; then
+    view=${2:-}
+    case "$view" in 32|64) ;; *) echo "usage: run_sample.sh [--view 32|64]" >&2; exit 2;; esac
 fi
-VX_TARGETS="sample_medium vxglue_sim" vx_build "$arch" >/dev/null
+arch=$(vx_test_arch)
+if [ -z "${VX_SAMPLE_BUILT:-}" ]; then
+    bash "$here/setup.sh"
+    VX_TARGETS="sample_medium vxglue_sim" vx_build "$arch" >/dev/null
+    # The run itself where 32-bit programs can run (emulator.sh).
+    if [ "$arch" = i686 ]; then
+        VX_SAMPLE_BUILT=1 vx_run_i386 bash "$0" "$@"
+        exit $?
+    fi
+fi
+
 loader=$(vx_wine_loader "$arch")
-export WINEPREFIX="$root/build/$arch/sample-prefix" WINEDEBUG=-all WINELOADER=$loader
+prefix_name=sample-prefix
+winearch=win32
+[ "$arch" = i686 ] || winearch=win64
+if [ -n "$view" ]; then prefix_name=sample-prefix64; winearch=win64; fi
+export WINEPREFIX="$root/build/$arch/$prefix_name" WINEDEBUG=-all WINELOADER=$loader
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    WINEARCH=win64
-    [ "$arch" = i686 ] && WINEARCH=win32
-    WINEARCH=$WINEARCH WINEDLLOVERRIDES="mscoree,mshtml=" "$loader" wineboot -i >/dev/null 2>&1
+    WINEARCH=$winearch WINEDLLOVERRIDES="mscoree,mshtml=" "$loader" wineboot -i >/dev/null 2>&1
     "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
+fi
+glue_options=()
+if [ -n "$view" ]; then
+    "$loader" reg add 'HKCU\Software\Wine\AppDefaults\vxfpdi14.exe' /v Version /d winxp64 /f >/dev/null 2>&1
+    glue_options=("-view=$view")
 fi
 
 medium="$root/build/$arch/sample/medium"
@@ -27,7 +48,8 @@ echo "run_sample.sh: the rehearsal Glue installs a printer and starts the PDI fr
 set +e
 # The PDI asks whether the new printer becomes the default printer: a virtual display shows
 # the box and the Glue answers it Yes through its window.
-xvfb-run -a "$loader" "$root/build/$arch/tools/vxglue_sim.exe" "-medium=$medium_win" -answer=yes </dev/null
+xvfb-run -a "$loader" "$root/build/$arch/tools/vxglue_sim.exe" "-medium=$medium_win" -answer=yes \
+    "${glue_options[@]}" </dev/null
 code=$?
 set -e
 wineserver -w

@@ -27,37 +27,6 @@ std::string Autorun(const std::string& sExtra) { return vxtest::FlowAutorun(sExt
 
 std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
 
-bool ReadString(const std::string& sKey, const char* pszValue, std::string* psData)
-{
-    char szData[1024] = "";
-    DWORD cb = sizeof(szData) - 1, dwType = 0;
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
-    const LONG l = RegQueryValueExA(hKey, pszValue, NULL, &dwType, reinterpret_cast<BYTE*>(szData), &cb);
-    RegCloseKey(hKey);
-    if (l != ERROR_SUCCESS || dwType != REG_SZ) return false;
-    *psData = szData;
-    return true;
-}
-
-bool ReadDword(const std::string& sKey, const char* pszValue, DWORD* pdw)
-{
-    DWORD cb = sizeof(DWORD), dwType = 0;
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
-    const LONG l = RegQueryValueExA(hKey, pszValue, NULL, &dwType, reinterpret_cast<BYTE*>(pdw), &cb);
-    RegCloseKey(hKey);
-    return l == ERROR_SUCCESS && dwType == REG_DWORD;
-}
-
-bool KeyExists(const std::string& sKey)
-{
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
-    RegCloseKey(hKey);
-    return true;
-}
-
 bool IsSignalled(HANDLE h) { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }
 bool IsSignalled(const CUniqueHandle& h) { return IsSignalled(h.Get()); }
 
@@ -133,15 +102,15 @@ TEST_F(InstallFlowTest, StandardInstallDoesTheWholeJob)
     EXPECT_TRUE(Contains(log, "DedOVA launching \"" + m_medium.PdiFolder() + "\\..\\..\\vxzsetup.exe\""));
 
     DWORD dwResult = 0xdeadbeef;
-    EXPECT_TRUE(ReadDword(DriverKey(), "GlueResult", &dwResult));
+    EXPECT_TRUE(vxtest::ReadHklmDword(DriverKey(), "GlueResult", &dwResult));
     EXPECT_EQ(0u, dwResult);
     std::string sValue;
-    EXPECT_FALSE(ReadString(DriverKey(), "corunpdi", &sValue));  // a silent install asks nothing
-    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
+    EXPECT_FALSE(vxtest::ReadHklmString(DriverKey(), "corunpdi", &sValue));  // a silent install asks nothing
+    EXPECT_TRUE(vxtest::ReadHklmString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
     EXPECT_EQ("1", sValue);
-    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "SetupGlue", &sValue));
+    EXPECT_TRUE(vxtest::ReadHklmString("SOFTWARE\\Quorvane\\ABC\\C32", "SetupGlue", &sValue));
     EXPECT_EQ(m_medium.PdiFolder() + "\\", sValue);
-    EXPECT_FALSE(KeyExists(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver"));
+    EXPECT_FALSE(vxtest::HklmKeyExists(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver"));
 
     EXPECT_TRUE(IsSignalled(m_hRan));
     EXPECT_TRUE(IsSignalled(m_hInstalled));
@@ -250,7 +219,7 @@ TEST_F(InstallFlowTest, MissingStatusCodeIsRetriedAndPassedOver)
     EXPECT_TRUE(Contains(log, "RegRetryGetDwordValue (" + DriverKey() +
                                   ", statuscode) Failed After 9 Retries and 3600 Milliseconds"));
     DWORD dw = 0;
-    EXPECT_FALSE(ReadDword(DriverKey(), "GlueResult", &dw));
+    EXPECT_FALSE(vxtest::ReadHklmDword(DriverKey(), "GlueResult", &dw));
     EXPECT_GE(dwElapsed, 3600u);
 }
 
@@ -261,15 +230,15 @@ TEST_F(InstallFlowTest, LanguageOverrideIsConsumedWhenTheDriverUsedIt)
     ASSERT_TRUE(vxtest::WriteRegistryString(DriverKey(), "languagedir", "enu"));
     RunPdi();
     std::string s;
-    EXPECT_FALSE(ReadString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
-    EXPECT_FALSE(ReadString(DriverKey(), "languagedir", &s));
+    EXPECT_FALSE(vxtest::ReadHklmString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
+    EXPECT_FALSE(vxtest::ReadHklmString(DriverKey(), "languagedir", &s));
 
     ASSERT_TRUE(vxtest::WriteRegistryString(ToStd(g_sRegKeyGlue), "OverrideLanguage", "ENU"));
     ASSERT_TRUE(vxtest::WriteRegistryString(DriverKey(), "languagedir", "FRA"));
     ASSERT_TRUE(RecordGlueInstall());
     RunPdi();
-    EXPECT_TRUE(ReadString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
-    EXPECT_TRUE(ReadString(DriverKey(), "languagedir", &s));
+    EXPECT_TRUE(vxtest::ReadHklmString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
+    EXPECT_TRUE(vxtest::ReadHklmString(DriverKey(), "languagedir", &s));
 }
 
 TEST_F(InstallFlowTest, GlueKeyStatusIsHandedOnToo)
@@ -278,7 +247,7 @@ TEST_F(InstallFlowTest, GlueKeyStatusIsHandedOnToo)
     ASSERT_TRUE(vxtest::WriteRegistryDword(ToStd(g_sRegKeyGlue), "statuscode", 5));
     RunPdi();
     DWORD dw = 0;
-    EXPECT_TRUE(ReadDword(ToStd(g_sRegKeyGlue), "GlueResult", &dw));
+    EXPECT_TRUE(vxtest::ReadHklmDword(ToStd(g_sRegKeyGlue), "GlueResult", &dw));
     EXPECT_EQ(5u, dw);
 }
 
@@ -290,7 +259,7 @@ TEST_F(InstallFlowTest, SystemsWithoutTheOfferWriteNoCoRunValue)
         const std::vector<std::string> log = RunPdi(pszRelease);
         EXPECT_EQ("The PDI Succeeded", log.back()) << pszRelease;
         std::string s;
-        EXPECT_FALSE(ReadString(DriverKey(), "corunpdi", &s)) << pszRelease;
+        EXPECT_FALSE(vxtest::ReadHklmString(DriverKey(), "corunpdi", &s)) << pszRelease;
         DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
     }
 }
@@ -303,7 +272,7 @@ TEST_F(InstallFlowTest, EmptyFriendlyNameOnWindows2000Fails)
     EXPECT_EQ("The PDI Failed", log.back());
     EXPECT_EQ(Expected({"printerName == \"\"", "MimicLegacyGlue( sCmdLine ) == false"}), vxtest::ConditionTexts(log));
     std::string s;
-    EXPECT_TRUE(ReadString(DriverKey(), "corunpdi", &s));
+    EXPECT_TRUE(vxtest::ReadHklmString(DriverKey(), "corunpdi", &s));
     EXPECT_EQ("true", s);
     EXPECT_FALSE(IsSignalled(m_hInstalled));
     EXPECT_TRUE(IsSignalled(m_hFinished));
@@ -441,7 +410,7 @@ TEST_F(InstallFlowTest, MissingInstallerIsLoggedAndTheProductStillSignalled)
     EXPECT_EQ(Expected({"lResult != ERROR_SUCCESS", "WinExecResult == ERROR_FILE_NOT_FOUND"}), vxtest::ConditionTexts(log));
     EXPECT_EQ(std::vector<std::string>{"fix1.exe"}, Runs());
     std::string sValue;
-    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
+    EXPECT_TRUE(vxtest::ReadHklmString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
     EXPECT_EQ("1", sValue);
     EXPECT_TRUE(IsSignalled(m_hFinished));
 }
@@ -474,7 +443,7 @@ TEST_F(InstallFlowTest, MediumWithOnlyDivisionOrRevision)
         DeleteFileA(m_medium.RecordFile().c_str());
     }
     std::string sValue;
-    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_00", &sValue));
+    EXPECT_TRUE(vxtest::ReadHklmString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_00", &sValue));
 }
 
 // Three minutes of waiting: the PDI gives up on a mutex the Glue does not release.
@@ -594,7 +563,7 @@ TEST_F(DefaultPrinterFlowTest, QuestionOnXpAndWindows2000AnsweredYes)
         EXPECT_EQ("The PDI Succeeded", log.back()) << pszRelease;
         EXPECT_EQ(kPrinter, vxtest::DefaultPrinterName()) << pszRelease;
         std::string s;
-        EXPECT_TRUE(ReadString(DriverKey(), "corunpdi", &s)) << pszRelease;
+        EXPECT_TRUE(vxtest::ReadHklmString(DriverKey(), "corunpdi", &s)) << pszRelease;
         SetDefaultPrinterA(kOther);
         DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
     }

@@ -192,8 +192,10 @@ void RemoveFiles(const std::string& sFolder, const char* pszPattern)
 TEST(ReliabilityChild, CrashOnPurpose)
 {
     if (vxtest::Env("VX_RELIABILITY_CHILD") != "crash") GTEST_SKIP() << "only as the crashing child";
-    volatile int* volatile p = NULL;
-    *p = 1;
+    // The exception a wild store raises, raised as such: where the kernel cannot run 32-bit code,
+    // 32-bit Wine runs under an emulator whose fault signals Wine reads as illegal instructions.
+    const ULONG_PTR args[2] = {1, 0};  // a write to address 0
+    RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 2, args);
 }
 
 TEST(ReliabilityChild, HangOnPurpose)

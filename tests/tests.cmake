@@ -36,9 +36,9 @@ foreach(release winme nt40 win2k win2003)
   vx_wine_test(NAME pnp_devices_${release} EXE test_pnp_devices RELEASE ${release} ARGS --gtest_filter=PnpBinding.*)
 endforeach()
 vx_wine_test(NAME pnp_devices_win98 EXE test_pnp_devices RELEASE win98 ARGS --gtest_filter=PnpBinding.*:PnpWine9x.*)
-vx_wine_test(NAME pnp_devices_double EXE test_pnp_devices SERIAL ENV WINEDLLOVERRIDES=cfgmgr32,setupapi=n,b
+vx_wine_test(NAME pnp_devices_double EXE test_pnp_devices SERIAL DRIVES ENV WINEDLLOVERRIDES=cfgmgr32,setupapi=n,b
              ARGS --gtest_filter=PnpDouble.*)
-vx_wine_test(NAME pnp_devices_double_win98 EXE test_pnp_devices RELEASE win98 SERIAL
+vx_wine_test(NAME pnp_devices_double_win98 EXE test_pnp_devices RELEASE win98 SERIAL DRIVES
              ENV WINEDLLOVERRIDES=cfgmgr32,setupapi=n,b ARGS --gtest_filter=PnpDouble9x.*)
 vx_wine_test(NAME pnp_devices_no_cfgmgr32 EXE test_pnp_devices ENV WINEDLLOVERRIDES=cfgmgr32=d
              ARGS --gtest_filter=PnpNoCfgMgr.*)
@@ -51,8 +51,8 @@ vx_wine_test(NAME port_win98 EXE test_port RELEASE win98)
 vx_wine_test(NAME profile_reader EXE test_profile_reader ARGS --gtest_filter=-ProfileCdRom.*)
 vx_wine_test(NAME profile_reader_win98 EXE test_profile_reader RELEASE win98 ARGS --gtest_filter=ProfilePlatform.*:ProfileFreshness.*)
 # A CD-ROM drive is added to the prefix for the run (machine state).
-vx_wine_test(NAME profile_reader_cdrom EXE test_profile_reader SERIAL ARGS --gtest_filter=ProfileCdRom.*)
-vx_wine_test(NAME profile_reader_cdrom_win98 EXE test_profile_reader RELEASE win98 SERIAL ARGS --gtest_filter=ProfileCdRom.*)
+vx_wine_test(NAME profile_reader_cdrom EXE test_profile_reader SERIAL DRIVES ARGS --gtest_filter=ProfileCdRom.*)
+vx_wine_test(NAME profile_reader_cdrom_win98 EXE test_profile_reader RELEASE win98 SERIAL DRIVES ARGS --gtest_filter=ProfileCdRom.*)
 vx_wine_test(NAME profile_reader_nt40 EXE test_profile_reader RELEASE nt40 ARGS --gtest_filter=ProfilePlatform.*)
 vx_wine_test(NAME profile_reader_ja EXE test_profile_reader RELEASE winxp LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*)
 # The reader's parse and the checker's scan against the parser the reader replaced.
@@ -166,6 +166,13 @@ if(NOT VX_CHROMIUM)
 endif()
 add_test(NAME log_analyzer_browser COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/logview_browser.sh ${VX_CHROMIUM} ${CMAKE_BINARY_DIR}/logview)
 set_tests_properties(log_analyzer_browser PROPERTIES FIXTURES_REQUIRED logview_reports TIMEOUT 300)
+# 64-bit Windows: the 32-bit PDI beside a 64-bit Glue, whose values are in either registry view;
+# and on 32-bit Windows, where nothing may differ.
+foreach(release winxp64 win2003)
+  vx_wine_test(NAME glue_view_${release}_64 EXE test_glue_view RELEASE ${release} ARCH win64 SERIAL
+               ARGS --gtest_filter=*GlueView64.*)
+endforeach()
+vx_wine_test(NAME glue_view EXE test_glue_view SERIAL ARGS --gtest_filter=GlueView32.*)
 # Benchmark, not a test: the viewer on hostile lines and a 64 MB log of them, the checker on a
 # section of many keys.
 add_executable(bench_tools ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_tools.cpp ${VXLOGVIEW_UNIT_SOURCES})

@@ -19,7 +19,7 @@ void FlushWrittenKey(HKEY hKey) { RegFlushKey(hKey); }
 }  // namespace
 
 bool RegGetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, CVxCiString* psValueData,
-                       bool fLogFailure, HKEY hkRoot)
+                       bool fLogFailure, HKEY hkRoot, REGSAM samView)
 {
     if (sPath.empty()) return LOG_CONDITION_FAILED("sPath.empty()");
     if (sValueName.empty()) return LOG_CONDITION_FAILED("sValueName.empty()");
@@ -28,7 +28,7 @@ bool RegGetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
 
     bool fResult = false;
     CUniqueRegKey hKey;
-    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ, hKey.Put());
+    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ | samView, hKey.Put());
     if (lResult != ERROR_SUCCESS)
     {
         LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
@@ -85,7 +85,7 @@ bool RegGetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
 }
 
 bool RegSetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, const CVxCiString& sValueData,
-                       bool fLogFailure, HKEY hkRoot)
+                       bool fLogFailure, HKEY hkRoot, REGSAM samView)
 {
     if (sPath.empty()) return LOG_CONDITION_FAILED("sPath.empty()");
     if (sValueName.empty()) return LOG_CONDITION_FAILED("sValueName.empty()");
@@ -93,8 +93,8 @@ bool RegSetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
 
     CUniqueRegKey hKey;
-    LONG lResult = RegCreateKeyExA(hkRoot, sPath.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE, NULL,
-                                   hKey.Put(), NULL);
+    LONG lResult = RegCreateKeyExA(hkRoot, sPath.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE | samView,
+                                   NULL, hKey.Put(), NULL);
     if (lResult == ERROR_SUCCESS)
     {
         lResult = RegSetValueExA(hKey.Get(), sValueName.c_str(), 0, REG_SZ,
@@ -117,7 +117,7 @@ bool RegSetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, 
 }
 
 bool RegGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, DWORD* pdwValueData,
-                      bool fLogFailure, HKEY hkRoot)
+                      bool fLogFailure, HKEY hkRoot, REGSAM samView)
 {
     if (sPath.empty()) return LOG_CONDITION_FAILED("sPath.empty()");
     if (sValueName.empty()) return LOG_CONDITION_FAILED("sValueName.empty()");
@@ -126,7 +126,7 @@ bool RegGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, D
 
     bool fResult = false;
     CUniqueRegKey hKey;
-    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ, hKey.Put());
+    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ | samView, hKey.Put());
     DWORD dwType = 0, cbData = 0;
     if (lResult == ERROR_SUCCESS)
         lResult = RegQueryValueExA(hKey.Get(), sValueName.c_str(), NULL, &dwType, NULL, &cbData);
@@ -166,7 +166,7 @@ bool RegGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, D
 }
 
 bool RegRetryGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, DWORD* pdwValueData,
-                           unsigned nMaxRetries, unsigned MaxSleepTime, HKEY hkRoot)
+                           unsigned nMaxRetries, unsigned MaxSleepTime, HKEY hkRoot, REGSAM samView)
 {
     unsigned nRetries = 0;
     unsigned TotalSleepTime = 0;
@@ -178,7 +178,7 @@ bool RegRetryGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueNa
 
     if (fPreconditions)
     {
-        if (RegGetDwordValue(sPath, sValueName, pdwValueData, true, hkRoot)) return true;
+        if (RegGetDwordValue(sPath, sValueName, pdwValueData, true, hkRoot, samView)) return true;
         for (unsigned iRetry = 1;; ++iRetry)
         {
             if (iRetry > nMaxRetries)
@@ -196,7 +196,7 @@ bool RegRetryGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueNa
             }
             Sleep(Pause);
             TotalSleepTime += Pause;
-            if (RegGetDwordValue(sPath, sValueName, pdwValueData, true, hkRoot)) return true;
+            if (RegGetDwordValue(sPath, sValueName, pdwValueData, true, hkRoot, samView)) return true;
         }
     }
     g_InstallLog.LogMessage(0, "RegRetryGetDwordValue (%s, %s) Failed After %d Retries and %d Milliseconds",
@@ -206,15 +206,15 @@ bool RegRetryGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueNa
 }
 
 bool RegSetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, DWORD dwValueData,
-                      bool fLogFailure, HKEY hkRoot)
+                      bool fLogFailure, HKEY hkRoot, REGSAM samView)
 {
     if (sPath.empty()) return LOG_CONDITION_FAILED("sPath.empty()");
     if (sValueName.empty()) return LOG_CONDITION_FAILED("sValueName.empty()");
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
 
     CUniqueRegKey hKey;
-    LONG lResult = RegCreateKeyExA(hkRoot, sPath.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE, NULL,
-                                   hKey.Put(), NULL);
+    LONG lResult = RegCreateKeyExA(hkRoot, sPath.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE | samView,
+                                   NULL, hKey.Put(), NULL);
     if (lResult == ERROR_SUCCESS)
     {
         lResult = RegSetValueExA(hKey.Get(), sValueName.c_str(), 0, REG_DWORD,
@@ -235,14 +235,15 @@ bool RegSetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, D
     return false;
 }
 
-bool RegDeleteValue(const CVxCiString& sPath, const CVxCiString& sValueName, bool fLogFailure, HKEY hkRoot)
+bool RegDeleteValue(const CVxCiString& sPath, const CVxCiString& sValueName, bool fLogFailure, HKEY hkRoot,
+                    REGSAM samView)
 {
     if (sPath.empty()) return LOG_CONDITION_FAILED("sPath.empty()");
     if (sValueName.empty()) return LOG_CONDITION_FAILED("sValueName.empty()");
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
 
     CUniqueRegKey hKey;
-    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_WRITE, hKey.Put());
+    LONG lResult = RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_WRITE | samView, hKey.Put());
     if (lResult == ERROR_SUCCESS) lResult = RegDeleteValueA(hKey.Get(), sValueName.c_str());
     if (lResult == ERROR_SUCCESS) return true;
 
@@ -255,7 +256,7 @@ bool RegDeleteValue(const CVxCiString& sPath, const CVxCiString& sValueName, boo
     return false;
 }
 
-bool RegDeleteKey(const CVxCiString& sPath, bool fRecursive, HKEY hkRoot)
+bool RegDeleteKey(const CVxCiString& sPath, bool fRecursive, HKEY hkRoot, REGSAM samView)
 {
     if (sPath.empty()) return LOG_CONDITION_FAILED("sPath.empty()");
     if (hkRoot == 0) return LOG_CONDITION_FAILED("hkRoot == 0");
@@ -284,7 +285,7 @@ bool RegDeleteKey(const CVxCiString& sPath, bool fRecursive, HKEY hkRoot)
         else
         {
             CUniqueRegKey hRegKey;
-            LONG lResult = RegOpenKeyExA(hkRoot, sRegKey.c_str(), 0, KEY_ALL_ACCESS, hRegKey.Put());
+            LONG lResult = RegOpenKeyExA(hkRoot, sRegKey.c_str(), 0, KEY_ALL_ACCESS | samView, hRegKey.Put());
             if (lResult != ERROR_SUCCESS)
             {
                 LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
@@ -296,7 +297,7 @@ bool RegDeleteKey(const CVxCiString& sPath, bool fRecursive, HKEY hkRoot)
             }
             else if (fRecursive)
             {
-                if (RegRecursiveDeleteKey(hRegKey.Get(), sSubkey)) return true;
+                if (RegRecursiveDeleteKey(hRegKey.Get(), sSubkey, samView)) return true;
                 LOG_CONDITION_FAILED("RegRecursiveDeleteKey( hRegKey, sSubkey ) == false");
             }
             else
@@ -313,13 +314,13 @@ bool RegDeleteKey(const CVxCiString& sPath, bool fRecursive, HKEY hkRoot)
     return false;
 }
 
-bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey)
+bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey, REGSAM samView)
 {
     if (hRegKey == 0) return LOG_CONDITION_FAILED("hRegKey == 0");
     if (sSubkey.empty()) return LOG_CONDITION_FAILED("sSubkey.empty()");
 
     CUniqueRegKey hRegSubkey;
-    LONG lResult = RegOpenKeyExA(hRegKey, sSubkey.c_str(), 0, KEY_ALL_ACCESS, hRegSubkey.Put());
+    LONG lResult = RegOpenKeyExA(hRegKey, sSubkey.c_str(), 0, KEY_ALL_ACCESS | samView, hRegSubkey.Put());
     if (lResult != ERROR_SUCCESS)
         return LOG_CONDITION_FAILED(
             "(lResult = RegOpenKeyEx( hRegKey, sSubkey.c_str(), 0, KEY_ALL_ACCESS, &hRegSubkey )) != ERROR_SUCCESS");
@@ -338,7 +339,7 @@ bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey)
         if (lResult != ERROR_SUCCESS)
             return LOG_CONDITION_FAILED("(lResult = RegEnumKey( hRegSubkey, (nSubkeys - iSubkey - 1), pszSubkeyName, "
                                         "_MAX_PATH + 1 )) != ERROR_SUCCESS");
-        if (!RegRecursiveDeleteKey(hRegSubkey.Get(), pszSubkeyName))
+        if (!RegRecursiveDeleteKey(hRegSubkey.Get(), pszSubkeyName, samView))
             return LOG_CONDITION_FAILED("RegRecursiveDeleteKey( hRegSubkey, pszSubkeyName ) == false");
     }
     hRegSubkey.Reset();
@@ -349,4 +350,11 @@ bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey)
     lResult = RegDeleteKeyA(hRegKey, sSubkey.c_str());
     if (lResult != ERROR_SUCCESS) return LOG_CONDITION_FAILED("lResult != ERROR_SUCCESS");
     return true;
+}
+
+bool RegKeyExists(const CVxCiString& sPath, HKEY hkRoot, REGSAM samView)
+{
+    CUniqueRegKey hKey;
+    return !sPath.empty() && hkRoot != 0 &&
+           RegOpenKeyExA(hkRoot, sPath.c_str(), 0, KEY_READ | samView, hKey.Put()) == ERROR_SUCCESS;
 }

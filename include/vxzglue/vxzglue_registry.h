@@ -11,20 +11,25 @@
 #undef RegDeleteKey
 #undef RegDeleteValue
 
+// samView picks the registry view of a 32-bit program on 64-bit Windows (KEY_WOW64_64KEY); 0 is
+// the program's own view. Releases before XP x64 refuse the flag: pass it only on 64-bit Windows.
 bool RegGetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, CVxCiString* psValueData,
-                       bool fLogFailure = true, HKEY hkRoot = HKEY_LOCAL_MACHINE);
+                       bool fLogFailure = true, HKEY hkRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
 bool RegSetStringValue(const CVxCiString& sPath, const CVxCiString& sValueName, const CVxCiString& sValueData,
-                       bool fLogFailure = true, HKEY hkRoot = HKEY_LOCAL_MACHINE);
+                       bool fLogFailure = true, HKEY hkRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
 bool RegGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, DWORD* pdwValueData,
-                      bool fLogFailure = true, HKEY hkRoot = HKEY_LOCAL_MACHINE);
+                      bool fLogFailure = true, HKEY hkRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
 // Retries with pauses of 100, 200, 300 ... ms until nMaxRetries or MaxSleepTime is reached.
 bool RegRetryGetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, DWORD* pdwValueData,
-                           unsigned nMaxRetries, unsigned MaxSleepTime, HKEY hkRoot = HKEY_LOCAL_MACHINE);
+                           unsigned nMaxRetries, unsigned MaxSleepTime, HKEY hkRoot = HKEY_LOCAL_MACHINE,
+                           REGSAM samView = 0);
 bool RegSetDwordValue(const CVxCiString& sPath, const CVxCiString& sValueName, DWORD dwValueData,
-                      bool fLogFailure = true, HKEY hkRoot = HKEY_LOCAL_MACHINE);
+                      bool fLogFailure = true, HKEY hkRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
 bool RegDeleteValue(const CVxCiString& sPath, const CVxCiString& sValueName, bool fLogFailure = true,
-                    HKEY hkRoot = HKEY_LOCAL_MACHINE);
-bool RegDeleteKey(const CVxCiString& sPath, bool fRecursive, HKEY hkRoot = HKEY_LOCAL_MACHINE);
-bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey);
+                    HKEY hkRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
+bool RegDeleteKey(const CVxCiString& sPath, bool fRecursive, HKEY hkRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
+bool RegRecursiveDeleteKey(HKEY hRegKey, const CVxCiString& sSubkey, REGSAM samView = 0);
+// True when sPath can be opened for reading in the view samView.
+bool RegKeyExists(const CVxCiString& sPath, HKEY hkRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
 
 #endif

@@ -98,11 +98,11 @@ inline const char* NextLine(const char* p, const char* pEnd, const char** ppText
     return pNewLine < pLimit ? pNewLine + 1 : pLimit;
 }
 
-// Calls f(const CLine&) for each line of [p, pEnd) in order; nFirstLine numbers the first.
+// Calls f(const CLine&) for each line of [p, pEnd) in order, numbered from the first.
 template <class F>
-void ForEachLine(const char* p, const char* pEnd, F f, unsigned nFirstLine = 1)
+void ForEachLine(const char* p, const char* pEnd, F f)
 {
-    CLine line = {nFirstLine, 0, false, {NULL, 0}, NULL, NULL};
+    CLine line = {1, 0, false, {NULL, 0}, NULL, NULL};
     while (p < pEnd)
     {
         const char* const pNext = NextLine(p, pEnd, &line.pText, &line.pTextEnd);

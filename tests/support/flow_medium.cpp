@@ -23,12 +23,19 @@ std::string FlowAutorun(const std::string& sExtra)
 
 void CleanFlowMachineState()
 {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kFlowModelKey);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\C32");  // a medium without a division
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products");
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kFlowDriver + "_Driver");
+    BOOL fWow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &fWow64);
+    const REGSAM views[] = {0, KEY_WOW64_64KEY};
+    for (REGSAM samView : views)
+    {
+        if (samView && !fWow64) break;
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue), samView);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, kFlowModelKey, samView);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC", samView);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\C32", samView);  // a medium without a division
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products", samView);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kFlowDriver + "_Driver", samView);
+    }
 }
 
 namespace
@@ -58,13 +65,14 @@ FlowMedium::~FlowMedium()
     SetWineVersionFor("vxfpdi14.exe", "");
 }
 
-bool FlowMedium::RecordGlueInstall(bool fStatusCode)
+bool FlowMedium::RecordGlueInstall(bool fStatusCode, REGSAM samView)
 {
-    return SetGluePath(m_medium.PdiFolder() + "\\") &&
-           WriteRegistryString(DriverKey(), "PrinterFriendlyName", kFlowPrinter) &&
-           (!fStatusCode || WriteRegistryDword(DriverKey(), "statuscode", 0)) &&
+    const HKEY hLm = HKEY_LOCAL_MACHINE;
+    return WriteRegistryString(DriverKey(), "GluePath", m_medium.PdiFolder() + "\\", hLm, samView) &&
+           WriteRegistryString(DriverKey(), "PrinterFriendlyName", kFlowPrinter, hLm, samView) &&
+           (!fStatusCode || WriteRegistryDword(DriverKey(), "statuscode", 0, hLm, samView)) &&
            WriteRegistryString(ToStd(g_sRegKeyUninstall) + "\\" + kFlowDriver + "_Driver\\Files", "DisplayName",
-                               kFlowDriver);
+                               kFlowDriver, hLm, samView);
 }
 
 bool FlowMedium::SetGluePath(const std::string& sPath) { return WriteRegistryString(DriverKey(), "GluePath", sPath); }
@@ -82,9 +90,10 @@ std::map<std::string, std::string> FlowMedium::Environment(const std::map<std::s
     return environment;
 }
 
-ProcessResult FlowMedium::Run(const std::map<std::string, std::string>& extra, DWORD dwTimeoutMs)
+ProcessResult FlowMedium::Run(const std::map<std::string, std::string>& extra, DWORD dwTimeoutMs,
+                              const std::string& sRelease)
 {
-    return RunAs("winxp", "-log 0xaf ", extra, dwTimeoutMs);
+    return RunAs(sRelease, "-log 0xaf ", extra, dwTimeoutMs);
 }
 
 ProcessResult FlowMedium::RunAs(const std::string& sRelease, const std::string& sOptions,

@@ -23,7 +23,8 @@ extern const char kFlowPrinter[];
 extern const char kFlowModels[];
 extern const char kFlowModelKey[];
 std::string FlowAutorun(const std::string& sExtra);
-// Removes what a flow run leaves in HKLM: the Glue's keys, the product's and the uninstall entry.
+// Removes what a flow run leaves in HKLM: the Glue's keys, the product's and the uninstall entry
+// (in both registry views on 64-bit Windows).
 void CleanFlowMachineState();
 
 class FlowMedium
@@ -34,15 +35,17 @@ public:
     explicit FlowMedium(const std::string& sAutorunExtra = "SilentInstall=Yes\r\n");
     ~FlowMedium();
 
-    // The values the Glue leaves for the PDI: Glue folder, printer name, status, uninstall entry.
-    bool RecordGlueInstall(bool fStatusCode = true);
+    // The values the Glue leaves for the PDI: Glue folder, printer name, status, uninstall entry;
+    // samView: the registry view they are written in on 64-bit Windows (0: this program's own).
+    bool RecordGlueInstall(bool fStatusCode = true, REGSAM samView = 0);
     bool SetGluePath(const std::string& sPath);
 
     // The PDI's command line, by default with tracing of every category the viewer reads.
     std::string Command(const std::string& sOptions = "-log 0xaf ") const;
     std::map<std::string, std::string> Environment(const std::map<std::string, std::string>& extra = {}) const;
-    // Runs the PDI to its end (as Windows XP, traced).
-    ProcessResult Run(const std::map<std::string, std::string>& extra = {}, DWORD dwTimeoutMs = 120000);
+    // Runs the PDI to its end as the given release, traced.
+    ProcessResult Run(const std::map<std::string, std::string>& extra = {}, DWORD dwTimeoutMs = 120000,
+                      const std::string& sRelease = "winxp");
     ProcessResult RunAs(const std::string& sRelease, const std::string& sOptions,
                         const std::map<std::string, std::string>& extra, DWORD dwTimeoutMs);
 

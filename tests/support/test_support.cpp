@@ -295,33 +295,75 @@ RegistryRedirect::~RegistryRedirect()
     DeleteKeyTree(HKEY_CURRENT_USER, m_sKeyPath);
 }
 
-void DeleteKeyTree(HKEY hRoot, const std::string& sPath)
+void DeleteKeyTree(HKEY hRoot, const std::string& sPath, REGSAM samView)
 {
     HKEY hKey = NULL;
-    if (RegOpenKeyExA(hRoot, sPath.c_str(), 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(hRoot, sPath.c_str(), 0, KEY_ALL_ACCESS | samView, &hKey) != ERROR_SUCCESS) return;
     char szName[512];
-    while (RegEnumKeyA(hKey, 0, szName, sizeof(szName)) == ERROR_SUCCESS) DeleteKeyTree(hKey, szName);
+    while (RegEnumKeyA(hKey, 0, szName, sizeof(szName)) == ERROR_SUCCESS) DeleteKeyTree(hKey, szName, samView);
     RegCloseKey(hKey);
-    RegDeleteKeyA(hRoot, sPath.c_str());
+    if (samView)
+        RegDeleteKeyExA(hRoot, sPath.c_str(), samView, 0);
+    else
+        RegDeleteKeyA(hRoot, sPath.c_str());
+}
+
+namespace
+{
+
+bool QueryHklmValue(const std::string& sKey, const char* pszValue, DWORD dwWantedType, void* pData, DWORD cbData,
+                    REGSAM samView)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ | samView, &hKey) != ERROR_SUCCESS) return false;
+    DWORD dwType = 0;
+    const LONG l = RegQueryValueExA(hKey, pszValue, NULL, &dwType, static_cast<BYTE*>(pData), &cbData);
+    RegCloseKey(hKey);
+    return l == ERROR_SUCCESS && dwType == dwWantedType;
+}
+
+}  // namespace
+
+bool ReadHklmString(const std::string& sKey, const char* pszValue, std::string* psData, REGSAM samView)
+{
+    char szData[1024] = "";
+    if (!QueryHklmValue(sKey, pszValue, REG_SZ, szData, sizeof(szData) - 1, samView)) return false;
+    *psData = szData;
+    return true;
+}
+
+bool ReadHklmDword(const std::string& sKey, const char* pszValue, DWORD* pdwData, REGSAM samView)
+{
+    return QueryHklmValue(sKey, pszValue, REG_DWORD, pdwData, sizeof(DWORD), samView);
+}
+
+bool HklmKeyExists(const std::string& sKey, REGSAM samView)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ | samView, &hKey) != ERROR_SUCCESS) return false;
+    RegCloseKey(hKey);
+    return true;
 }
 
 bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData,
-                        HKEY hRoot)
+                        HKEY hRoot, REGSAM samView)
 {
     CUniqueRegKey key;
-    if (RegCreateKeyExA(hRoot, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, key.Put(), NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(hRoot, sKey.c_str(), 0, NULL, 0, KEY_WRITE | samView, NULL, key.Put(), NULL) != ERROR_SUCCESS)
         return false;
     return RegSetValueExA(key.Get(), pszValue, 0, dwType, static_cast<const BYTE*>(pData), cbData) == ERROR_SUCCESS;
 }
 
-bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData, HKEY hRoot)
+bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData, HKEY hRoot,
+                         REGSAM samView)
 {
-    return WriteRegistryValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1), hRoot);
+    return WriteRegistryValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1), hRoot,
+                              samView);
 }
 
-bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData)
+bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData, HKEY hRoot, REGSAM samView)
 {
-    return WriteRegistryValue(sKey, pszValue, REG_DWORD, &dwData, sizeof(dwData));
+    return WriteRegistryValue(sKey, pszValue, REG_DWORD, &dwData, sizeof(dwData), hRoot, samView);
 }
 
 unsigned TerminateProcessesWhere(const std::function<bool(const char* pszExeName, DWORD dwParentId)>& pfnWhich)

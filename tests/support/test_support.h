@@ -113,13 +113,21 @@ public:
 };
 
 // Deletes a key of a real root with everything below it; quiet when it is missing.
-void DeleteKeyTree(HKEY hRoot, const std::string& sPath);
-// Writes a value of hRoot\sKey, creating the key; false when either fails.
+// samView: the registry view on 64-bit Windows (KEY_WOW64_32KEY or KEY_WOW64_64KEY), 0 for the
+// program's own.
+void DeleteKeyTree(HKEY hRoot, const std::string& sPath, REGSAM samView = 0);
+// A REG_SZ or REG_DWORD value of HKLM\sKey; false when it is missing or of another type.
+bool ReadHklmString(const std::string& sKey, const char* pszValue, std::string* psData, REGSAM samView = 0);
+bool ReadHklmDword(const std::string& sKey, const char* pszValue, DWORD* pdwData, REGSAM samView = 0);
+bool HklmKeyExists(const std::string& sKey, REGSAM samView = 0);
+// Writes a value of hRoot\sKey (in the registry view samView), creating the key; false when
+// either fails.
 bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData,
-                        HKEY hRoot = HKEY_LOCAL_MACHINE);
+                        HKEY hRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
 bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData,
-                         HKEY hRoot = HKEY_LOCAL_MACHINE);
-bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData);
+                         HKEY hRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
+bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData, HKEY hRoot = HKEY_LOCAL_MACHINE,
+                        REGSAM samView = 0);
 
 // The file of a loaded module (this program for NULL); the folder of a path, without its
 // trailing separator; the Windows directory.

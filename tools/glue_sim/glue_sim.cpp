@@ -4,9 +4,11 @@
 // prints what it saw and the PDI's outcome.
 //
 //   vxglue_sim.exe -medium=<root> [-driver=<name>] [-printer=<friendly name>] [-port=<port>]
-//                  [-nostatuscode] [-keep] [-timeout=<seconds>] [-answer=yes|no]
+//                  [-nostatuscode] [-keep] [-timeout=<seconds>] [-answer=yes|no] [-view=32|64]
 // With -answer, the default-printer question the PDI may ask is answered as a person would,
-// through its window; without it the question waits for a person.
+// through its window; without it the question waits for a person. On 64-bit Windows, -view=64
+// writes the Glue's values where the real Glue, loaded by the 64-bit installer process, writes
+// them: the registry's 64-bit view. The default is this program's own view.
 #include <windows.h>
 #include <winspool.h>
 
@@ -33,6 +35,7 @@ struct Options
     bool fStatusCode = true;
     bool fKeep = false;
     std::string sAnswer;  // "yes", "no" or empty
+    REGSAM samView = 0;   // KEY_WOW64_64KEY or KEY_WOW64_32KEY on 64-bit Windows
     DWORD dwTimeoutMs = 15 * 60 * 1000;
 };
 
@@ -69,6 +72,11 @@ bool ParseOptions(const std::string& sLine, Options* pOptions)
     if (Switch(sLine, "nostatuscode", &sValue)) pOptions->fStatusCode = false;
     if (Switch(sLine, "keep", &sValue)) pOptions->fKeep = true;
     if (Switch(sLine, "answer", &sValue)) pOptions->sAnswer = sValue;
+    if (Switch(sLine, "view", &sValue))
+    {
+        if (sValue != "32" && sValue != "64") return false;
+        pOptions->samView = sValue == "64" ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    }
     if (Switch(sLine, "timeout", &sValue) && !sValue.empty())
         pOptions->dwTimeoutMs = static_cast<DWORD>(std::strtoul(sValue.c_str(), NULL, 10)) * 1000;
     while (!pOptions->sMedium.empty() && pOptions->sMedium[pOptions->sMedium.size() - 1] == '\\')
@@ -86,8 +94,8 @@ bool WriteGlueResults(const Options& options, const std::string& sGluePath)
 {
     HKEY hKey = NULL;
     const std::string sDriverKey = std::string(kGlueKey) + "\\" + options.sDriver;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sDriverKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sDriverKey.c_str(), 0, NULL, 0, KEY_WRITE | options.samView, NULL, &hKey,
+                        NULL) != ERROR_SUCCESS)
         return false;
     bool fOk = SetString(hKey, "GluePath", sGluePath) && SetString(hKey, "PrinterFriendlyName", options.sPrinter);
     if (options.fStatusCode)
@@ -100,14 +108,17 @@ bool WriteGlueResults(const Options& options, const std::string& sGluePath)
 
     // The driver's uninstall entry, which the PDI removes with its subkeys when it succeeds.
     const std::string sUninstall = std::string(kUninstallKey) + "\\" + options.sDriver + "_Driver\\Files";
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sUninstall.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL) ==
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sUninstall.c_str(), 0, NULL, 0, KEY_WRITE | options.samView, NULL, &hKey,
+                        NULL) == ERROR_SUCCESS)
     {
         SetString(hKey, "DisplayName", options.sDriver);
         RegCloseKey(hKey);
     }
-    std::printf("glue: wrote HKLM\\%s: GluePath=%s, PrinterFriendlyName=%s%s\n", sDriverKey.c_str(), sGluePath.c_str(),
-                options.sPrinter.c_str(), options.fStatusCode ? ", statuscode=0" : "");
+    const char* pszView = options.samView == KEY_WOW64_64KEY ? " (64-bit view)"
+                          : options.samView == KEY_WOW64_32KEY ? " (32-bit view)"
+                                                               : "";
+    std::printf("glue: wrote HKLM\\%s%s: GluePath=%s, PrinterFriendlyName=%s%s\n", sDriverKey.c_str(), pszView,
+                sGluePath.c_str(), options.sPrinter.c_str(), options.fStatusCode ? ", statuscode=0" : "");
     return fOk;
 }
 
@@ -249,7 +260,7 @@ int main()
     if (!ParseOptions(sLine, &options))
     {
         std::printf("usage: vxglue_sim.exe -medium=<root> [-driver=<name>] [-printer=<name>] [-port=<port>] "
-                    "[-nostatuscode] [-keep] [-timeout=<seconds>] [-answer=yes|no]\n");
+                    "[-nostatuscode] [-keep] [-timeout=<seconds>] [-answer=yes|no] [-view=32|64]\n");
         return 2;
     }
     const std::string sPdiFolder = options.sMedium + "\\" + kPdiFolder;
