@@ -85,6 +85,10 @@ const Explanation kTable[] = {
     {eOriginCondition, "FindCmdLineVar( sCmdLine, g_sSwitchPort, &sPort ) == false", NULL, eWeightFatal, eStepRegistryValues,
      "The -port= switch could not be read from the command line."},
     {eOriginCondition, "sPort.empty()", NULL, eWeightFatal, eStepRegistryValues, "The -port= switch has no value."},
+    {eOriginInstallLog, "Glue values read in the %s registry view", NULL, eWeightStep, eStepRegistryValues,
+     "64-bit Windows only: where the PDI found the driver's Glue key. \"32-bit\" is the PDI's own view; \"64-bit\" means "
+     "the key was only there, written by a 64-bit Glue. The PDI reads, tidies and deletes the Glue's values of this run "
+     "in that view; look for them there in the registry."},
 
     // The Glue's status.
     {eOriginCondition, "(TotalSleepTime + (iRetry * 100)) > MaxSleepTime", NULL, eWeightProblem, eStepStatusRetries,
