@@ -37,7 +37,7 @@ foreach(tool IN LISTS VX_SHIPPED_TOOLS)
   add_subdirectory(tools/${tool})
   install(TARGETS ${tool} RUNTIME DESTINATION bin)
 endforeach()
-install(DIRECTORY include/ DESTINATION include FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY include/ DESTINATION include)
 install(EXPORT vxinfraTargets NAMESPACE vxinfra:: DESTINATION ${VX_PACKAGE_DIR})
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/vxinfraConfig.cmake.in ${CMAKE_BINARY_DIR}/vxinfraConfig.cmake
   INSTALL_DESTINATION ${VX_PACKAGE_DIR})

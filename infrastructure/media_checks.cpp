@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "diag/trace_log.h"
+#include "file_presence.h"
 #include "infrastructure/qualified_values.h"
 #include "vx_owners.h"
 
@@ -56,20 +57,11 @@ bool InstalledDataFilePath(const CVxCiString& sMediumFile, CVxCiString* psPath)
     return true;
 }
 
-bool FileFound(const CVxCiString& sPath)
-{
-    WIN32_FIND_DATAA tFind;
-    HANDLE hFind = FindFirstFileA(sPath.c_str(), &tFind);
-    if (hFind == INVALID_HANDLE_VALUE) return false;
-    FindClose(hFind);
-    return true;
-}
-
 // Replaces the medium's path by the installed data file of the same driver version.
 void PreferInstalledDataFile(CVxCiString& sPath)
 {
     CVxCiString sInstalled;
-    if (!InstalledDataFilePath(sPath, &sInstalled) || !FileFound(sInstalled)) return;
+    if (!InstalledDataFilePath(sPath, &sInstalled) || !IsPathPresent(sInstalled.c_str())) return;
     g_TraceLog.TraceAuto("looking for %s in windows folder\n", sInstalled.c_str());
     char szMediumVersion[kVersionValueSize];
     char szInstalledVersion[kVersionValueSize];

@@ -1,19 +1,13 @@
 #include "parsed_profile.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "infrastructure/ci_string.h"
 #include "profile_syntax.h"
 
 namespace
 {
-
-using profile_syntax::kMaxLine;
-using profile_syntax::kMaxSectionName;
 
 const size_t kFirstSlots = 64;
 const size_t kReadBlock = 64 * 1024;
@@ -29,106 +23,7 @@ size_t SlotsFor(size_t cEntries)
     return cSlots;
 }
 
-// Blanks as the reader trims them. CR and LF never reach a line's text.
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
-
-bool IsStop(char c) { return c == '\n' || c == '\r' || c == '\0'; }
-
-// The first LF, CR or NUL in [p, pEnd), or pEnd; a machine word at a time.
-const char* FindStop(const char* p, const char* pEnd)
-{
-    const size_t kOnes = ~static_cast<size_t>(0) / 0xFF;
-    const size_t kHighs = kOnes * 0x80;
-    while (static_cast<size_t>(pEnd - p) >= sizeof(size_t))
-    {
-        size_t v;
-        std::memcpy(&v, p, sizeof(v));
-        const size_t vLf = v ^ (kOnes * '\n');
-        const size_t vCr = v ^ (kOnes * '\r');
-        const size_t uZero = ((v - kOnes) & ~v) | ((vLf - kOnes) & ~vLf) | ((vCr - kOnes) & ~vCr);
-        if (uZero & kHighs) break;
-        p += sizeof(size_t);
-    }
-    while (p < pEnd && !IsStop(*p)) ++p;
-    return p;
-}
-
-const char* FindByte(const char* p, const char* pEnd, char c)
-{
-    while (p < pEnd && *p != c) ++p;
-    return p;
-}
-
-void TrimBlanks(const char*& p, const char*& pEnd)
-{
-    while (p < pEnd && IsBlank(*p)) ++p;
-    while (pEnd > p && IsBlank(pEnd[-1])) --pEnd;
-}
-
-// Double-byte code pages: a trail byte may look like a blank, ']' or '=', so each text is walked
-// from its start, character by character.
-bool IsPair(const CProfileBytes& bytes, const char* p, const char* pEnd) { return bytes.IsLead(*p) && p + 1 < pEnd; }
-
-void TrimCharacters(const CProfileBytes& bytes, const char*& p, const char*& pEnd)
-{
-    while (p < pEnd && IsBlank(*p)) ++p;
-    const char* pLast = p;  // one past the last character that is no blank
-    for (const char* q = p; q < pEnd;)
-    {
-        const size_t cb = IsPair(bytes, q, pEnd) ? 2 : 1;
-        if (cb == 2 || !IsBlank(*q)) pLast = q + cb;
-        q += cb;
-    }
-    pEnd = pLast;
-}
-
-// The first single-byte c in [p, pEnd), or pEnd.
-const char* FindCharacter(const CProfileBytes& bytes, const char* p, const char* pEnd, char c)
-{
-    while (p < pEnd && *p != c) p += IsPair(bytes, p, pEnd) ? 2 : 1;
-    return p < pEnd ? p : pEnd;
-}
-
-// The length of at most cbMax bytes of [p, p + cch) that ends between characters.
-size_t CutLength(const CProfileBytes& bytes, const char* p, size_t cch, size_t cbMax)
-{
-    size_t i = 0;
-    while (i < cch)
-    {
-        const size_t cbChar = IsPair(bytes, p + i, p + cch) ? 2 : 1;
-        if (i + cbChar > cbMax) break;
-        i += cbChar;
-    }
-    return i;
-}
-
-// A value in double quotes loses them; a lone quote leaves an empty value.
-void StripQuotes(const char*& pValue, size_t& cchValue)
-{
-    if (cchValue == 0 || pValue[0] != '"' || pValue[cchValue - 1] != '"') return;
-    --cchValue;
-    if (cchValue == 0) return;
-    ++pValue;
-    --cchValue;
-}
-
 }  // namespace
-
-const CProfileBytes& CProfileBytes::Get()
-{
-    static const CProfileBytes s_bytes;
-    return s_bytes;
-}
-
-CProfileBytes::CProfileBytes() : m_fAnyLead(false)
-{
-    for (int i = 0; i < 256; ++i)
-    {
-        m_upper[i] = static_cast<unsigned char>(CVxCiCharTraits::Upper(static_cast<char>(i)));
-        m_lead[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
-        m_fAnyLead = m_fAnyLead || m_lead[i];
-    }
-}
 
 CParsedProfile::CParsedProfile() : m_pBytes(&CProfileBytes::Get()), m_cchText(0) {}
 
@@ -198,88 +93,6 @@ void CParsedProfile::Parse(FILE* pFile, size_t cbExpected)
     }
 }
 
-namespace
-{
-
-// One line: at most 999 bytes up to and including its LF. Its text starts after leading CRs
-// and ends at the first LF, CR or NUL after them. Returns where the next line starts.
-const char* NextLine(const char* p, const char* pEnd, const char** ppText, const char** ppTextEnd)
-{
-    const char* const pLimit = static_cast<size_t>(pEnd - p) < kMaxLine ? pEnd : p + kMaxLine;
-    const char* pText = p;
-    while (pText < pLimit && *pText == '\r') ++pText;
-    const char* const pTextEnd = FindStop(pText, pLimit);
-    const char* pNewLine = pTextEnd;
-    if (pNewLine < pLimit && *pNewLine != '\n') pNewLine = FindByte(pNewLine, pLimit, '\n');
-    *ppText = pText;
-    *ppTextEnd = pTextEnd;
-    return pNewLine < pLimit ? pNewLine + 1 : pLimit;
-}
-
-// The section name of a header line's text, or false when the text is no header. An empty name
-// is a header too: it ends the section before it and starts none.
-template <bool fDoubleByte>
-bool HeaderName(const CProfileBytes& bytes, const char* p, const char* pEnd, const char** ppName, size_t* pcchName)
-{
-    while (p < pEnd && IsBlank(*p)) ++p;
-    if (p == pEnd || *p != '[') return false;
-    const char* pName = p + 1;
-    const char* pNameEnd = fDoubleByte ? FindCharacter(bytes, pName, pEnd, ']') : FindByte(pName, pEnd, ']');
-    if (pNameEnd == pEnd) return false;
-    if (fDoubleByte)
-    {
-        TrimCharacters(bytes, pName, pNameEnd);
-        pNameEnd = pName + CutLength(bytes, pName, static_cast<size_t>(pNameEnd - pName), kMaxSectionName);
-        TrimCharacters(bytes, pName, pNameEnd);
-    }
-    else
-    {
-        TrimBlanks(pName, pNameEnd);
-        if (static_cast<size_t>(pNameEnd - pName) > kMaxSectionName) pNameEnd = pName + kMaxSectionName;
-        TrimBlanks(pName, pNameEnd);
-    }
-    *ppName = pName;
-    *pcchName = static_cast<size_t>(pNameEnd - pName);
-    return true;
-}
-
-// The key and value of a line within a section, or false when the line has none: a comment,
-// no '=', or nothing before it.
-template <bool fDoubleByte>
-bool KeyLine(const CProfileBytes& bytes, const char* p, const char* pEnd, CProfileSpan* pKeySpan,
-             CProfileSpan* pValueSpan)
-{
-    if (fDoubleByte)
-        TrimCharacters(bytes, p, pEnd);
-    else
-        TrimBlanks(p, pEnd);
-    if (p == pEnd || *p == ';') return false;
-    const char* pEquals = fDoubleByte ? FindCharacter(bytes, p, pEnd, '=') : FindByte(p, pEnd, '=');
-    if (pEquals == pEnd) return false;
-    const char* pKey = p;
-    const char* pKeyEnd = pEquals;
-    const char* pValueText = pEquals + 1;
-    const char* pValueEnd = pEnd;
-    if (fDoubleByte)
-    {
-        TrimCharacters(bytes, pKey, pKeyEnd);
-        TrimCharacters(bytes, pValueText, pValueEnd);
-    }
-    else
-    {
-        TrimBlanks(pKey, pKeyEnd);
-        TrimBlanks(pValueText, pValueEnd);
-    }
-    if (pKey == pKeyEnd) return false;
-    size_t cchValue = static_cast<size_t>(pValueEnd - pValueText);
-    StripQuotes(pValueText, cchValue);
-    *pKeySpan = CProfileSpan{pKey, static_cast<size_t>(pKeyEnd - pKey)};
-    *pValueSpan = CProfileSpan{pValueText, cchValue};
-    return true;
-}
-
-}  // namespace
-
 void CParsedProfile::FindHeaders()
 {
     // Offsets and counts are 32-bit.
@@ -299,21 +112,15 @@ template <bool fDoubleByte>
 void CParsedProfile::FindHeadersIn()
 {
     const char* const pBase = Text();
-    const char* const pEnd = pBase + m_cchText;
     Index nSection = kNone;
-    for (const char* p = pBase; p < pEnd;)
-    {
-        const char* const pLine = p;
-        const char* pText;
-        const char* pTextEnd;
-        p = NextLine(p, pEnd, &pText, &pTextEnd);
-        const char* pName;
-        size_t cchName;
-        if (!HeaderName<fDoubleByte>(*m_pBytes, pText, pTextEnd, &pName, &cchName)) continue;
-        if (nSection != kNone) CloseRun(nSection, static_cast<uint32_t>(pLine - pBase));
+    profile_syntax::ForEachLine(pBase, pBase + m_cchText, [&](const profile_syntax::CLine& line) {
+        CProfileSpan name;
+        if (!profile_syntax::HeaderName<fDoubleByte>(*m_pBytes, line.pText, line.pTextEnd, &name)) return;
+        if (nSection != kNone) CloseRun(nSection, static_cast<uint32_t>(line.raw.p - pBase));
         nSection = kNone;
-        if (cchName > 0) OpenSection(pName, cchName, static_cast<uint32_t>(p - pBase), &nSection);
-    }
+        const uint32_t nRunBegin = static_cast<uint32_t>(line.raw.p + line.raw.cch - pBase);
+        if (name.cch > 0) OpenSection(name.p, name.cch, nRunBegin, &nSection);
+    });
     if (nSection != kNone) CloseRun(nSection, static_cast<uint32_t>(m_cchText));
 }
 
@@ -362,18 +169,16 @@ template <bool fDoubleByte>
 void CParsedProfile::IndexRun(uint32_t nBegin, uint32_t nEnd) const
 {
     const char* const pBase = Text();
-    const char* const pEnd = pBase + nEnd;
-    for (const char* p = pBase + nBegin; p < pEnd;)
-    {
-        const char* pText;
-        const char* pTextEnd;
-        p = NextLine(p, pEnd, &pText, &pTextEnd);
+    profile_syntax::ForEachLine(pBase + nBegin, pBase + nEnd, [&](const profile_syntax::CLine& text) {
         CProfileSpan key, value;
-        if (!KeyLine<fDoubleByte>(*m_pBytes, pText, pTextEnd, &key, &value)) continue;
+        if (profile_syntax::SplitKeyLine<fDoubleByte>(*m_pBytes, text.pText, text.pTextEnd, &key, &value) !=
+            profile_syntax::eKeyValue)
+            return;
+        profile_syntax::StripQuotes(&value);
         const CKeyLine line = {static_cast<uint32_t>(key.p - pBase), static_cast<uint32_t>(value.p - pBase),
                                static_cast<uint16_t>(key.cch), static_cast<uint16_t>(value.cch)};
         m_lines.push_back(line);
-    }
+    });
 }
 
 const CParsedProfile::CSectionLines& CParsedProfile::IndexedLines(Index nSection) const
@@ -575,13 +380,3 @@ size_t CParsedProfile::MemoryBytes() const
            m_lines.MemoryBytes() + SectionLineBytes() + cbKeySlots +
            m_sorted.capacity() * sizeof(Index);
 }
-
-namespace profile_syntax
-{
-
-void CutAtCharacter(char* psz, size_t cbMax)
-{
-    psz[CutLength(CProfileBytes::Get(), psz, std::strlen(psz), cbMax)] = '\0';
-}
-
-}  // namespace profile_syntax

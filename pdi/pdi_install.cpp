@@ -14,6 +14,7 @@
 #include "pdi_default_printer.h"
 #include "pdi_glue_view.h"
 #include "pdi_medium.h"
+#include "pdi_steps.h"
 #include "pdi_utils.h"
 #include "vxzglue/vxzglue_registry.h"
 #include "vxzglue/vxzglue_utils.h"
@@ -26,7 +27,8 @@ const DWORD kMutexWaitMs = 180000;  // the Glue and the installer may hold it th
 
 // Marks the start of a step of the flow in the trace, so that a trace tells how long each step
 // took (the log viewer draws its timeline from these lines).
-void TraceStep(const char* pszStep) { g_TraceLog.Trace(TRACE_GENERAL, "Step: %s\n", pszStep); }
+void TraceStep(EPdiStep eStep) { g_TraceLog.Trace(TRACE_GENERAL, "Step: %s\n", PdiStepMark(eStep)); }
+void TraceStepsEnd() { g_TraceLog.Trace(TRACE_GENERAL, "Step: %s\n", kPdiStepEndMark); }
 
 // The flow's named objects; the clean-up order and what each step does to an object is the
 // handshake the Glue and the product installer rely on.
@@ -38,7 +40,7 @@ public:
     // that far or failed, and the installation mutex is handed on last.
     ~HandshakeObjects()
     {
-        if (!fCleanUpTraced) TraceStep("clean-up");
+        if (!fCleanUpTraced) TraceStep(eStepCleanUp);
         hEventGlueRan.Reset();
         hEventGlueInstalledDriver.Reset();
         if (hEventGlueFinished.IsValid()) SetEvent(hEventGlueFinished.Get());
@@ -46,7 +48,7 @@ public:
         if (hMutexInstallerInitializing.IsValid())
             ReleaseMutex(hMutexInstallerInitializing.Get());  // fails quietly when not owned
         hMutexInstallerInitializing.Reset();
-        TraceStep("end");
+        TraceStepsEnd();
     }
     HandshakeObjects(const HandshakeObjects&) = delete;
     HandshakeObjects& operator=(const HandshakeObjects&) = delete;
@@ -65,7 +67,7 @@ HANDLE CreateManualResetEvent(const CVxCiString& sName)
 
 bool TakeInstallationMutex(HandshakeObjects* pObjects)
 {
-    TraceStep("installation mutex");
+    TraceStep(eStepMutex);
     pObjects->hMutexInstallerInitializing.Reset(CreateMutexA(NULL, TRUE, g_sMutexInstallationInitializing.c_str()));
     const bool fCreatedOwned = GetLastError() != ERROR_ALREADY_EXISTS;
     if (!pObjects->hMutexInstallerInitializing.IsValid()) return LOG_CONDITION_FAILED("hMutexInstallerInitializing == 0");
@@ -171,22 +173,22 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
 
     if (!TakeInstallationMutex(pObjects)) return false;
 
-    TraceStep("registry values");
+    TraceStep(eStepRegistryValues);
     CVxCiString sDriverName;
     if (!ReadSwitches(sCmdLine, &sDriverName)) return false;
     const CVxCiString sRegKeyGlueDriver = g_sRegKeyGlue + "\\" + sDriverName;
     FindGlueRegistryView(sRegKeyGlueDriver);
     ConsumeLanguageOverride(sRegKeyGlueDriver);
-    TraceStep("status retries");
+    TraceStep(eStepStatusRetries);
     HandOnStatus(sRegKeyGlueDriver);
 
-    TraceStep("Glue folder");
+    TraceStep(eStepGlueFolder);
     CVxCiString sGluePath;
     if (!ReadGluePath(sRegKeyGlueDriver, &sGluePath)) return false;
-    TraceStep("default printer question");
+    TraceStep(eStepDefaultPrinter);
     if (!OfferDefaultPrinter(sRegKeyGlueDriver)) return false;
 
-    TraceStep("install type");
+    TraceStep(eStepInstallType);
     if (ReleaseMutex(pObjects->hMutexInstallerInitializing.Get()) == FALSE)
         return LOG_CONDITION_FAILED("ReleaseMutex( hMutexInstallerInitializing ) == FALSE");
     if (SetEvent(pObjects->hEventGlueInstalledDriver.Get()) == FALSE)
@@ -197,7 +199,7 @@ bool RunHandshake(const CVxCiString& sCmdLine, HandshakeObjects* pObjects)
         return LOG_CONDITION_FAILED("GetInstallType( sGluePath, &eInstallType ) == false");
     if (DedOVA(eInstallType, sGluePath) == false) return LOG_CONDITION_FAILED("DedOVA(eInstallType, sGluePath ) == false");
 
-    TraceStep("clean-up");
+    TraceStep(eStepCleanUp);
     pObjects->fCleanUpTraced = true;
     // The Glue wrote the entry, so it is in the Glue's view.
     RegDeleteKey(g_sRegKeyUninstall + "\\" + sDriverName + "_Driver", true, HKEY_LOCAL_MACHINE,
@@ -266,7 +268,7 @@ bool DedOVA(InstallType eInstallType, CVxCiString sGluePath)
         g_TraceLog.TraceFailure("%s failed\n", "Cannot get autorun.inf");
         return false;
     }
-    TraceStep("patches");
+    TraceStep(eStepPatches);
     const bool fRan = HasGlueRunBefore();
     bool fPatched = true;
     if (!fRan && !InstallDriverRelatedPatches())
@@ -274,16 +276,16 @@ bool DedOVA(InstallType eInstallType, CVxCiString sGluePath)
         LOG_CONDITION_FAILED("InstallDriverRelatedPatches()==FALSE");
         fPatched = false;
     }
-    TraceStep("installer start");
+    TraceStep(eStepInstaller);
     if ((fRan || fPatched) && !IsSoftwareInstalled("\\..\\..\\")) StartProductInstaller();
-    TraceStep("product signal");
+    TraceStep(eStepProductSignal);
     SignalProduct(sInfPath, sGluePath);
     return true;
 }
 
 bool MimicLegacyGlue(const CVxCiString& sCmdLine)
 {
-    TraceStep("handshake");
+    TraceStep(eStepHandshake);
     HandshakeObjects objects;
     objects.hEventGlueRan.Reset(CreateManualResetEvent(g_sEventGlueRan));
     if (!objects.hEventGlueRan.IsValid()) return LOG_CONDITION_FAILED("hEventGlueRan == 0");

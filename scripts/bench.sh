@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs and runs them under Wine in the test build's prefix; each prints
 # its own figures.
-#   bench.sh [factory|profile|pdi_run]...   (all three when none is named)
+#   bench.sh [factory|profile|pdi_run|tools]...   (all of them when none is named)
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -9,7 +9,7 @@ arch=$(vx_test_arch)
 build="$root/build/$arch"
 if [ -z "${VX_BENCH_BUILT:-}" ]; then
     bash "$here/setup.sh"
-    VX_TARGETS="bench_factory bench_profile bench_pdi_run vx_keepalive" vx_build "$arch" >/dev/null
+    VX_TARGETS="bench_factory bench_profile bench_pdi_run bench_tools vx_keepalive" vx_build "$arch" >/dev/null
     # The runs themselves where 32-bit programs can run (emulator.sh).
     if [ "$arch" = i686 ]; then
         VX_BENCH_BUILT=1 vx_run_i386 bash "$0" "$@"
@@ -29,7 +29,7 @@ run() {  # program.exe [args...]
 win() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
 benches=("$@")
-[ ${#benches[@]} -gt 0 ] || benches=(factory profile pdi_run)
+[ ${#benches[@]} -gt 0 ] || benches=(factory profile pdi_run tools)
 for b in "${benches[@]}"; do
     echo "== bench_$b"
     case "$b" in

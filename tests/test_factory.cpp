@@ -555,17 +555,10 @@ public:
     explicit GlueResults(const std::string& sGluePath)
     {
         Clean();
-        HKEY hKey = NULL;
-        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, DriverKey().c_str(), 0, NULL, 0, KEY_WRITE, NULL,
-                                                 &hKey, NULL));
-        const DWORD dwStatus = 0;
-        RegSetValueExA(hKey, "GluePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(sGluePath.c_str()),
-                       static_cast<DWORD>(sGluePath.size() + 1));
-        RegSetValueExA(hKey, "statuscode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwStatus), sizeof(dwStatus));
+        EXPECT_TRUE(vxtest::WriteRegistryString(DriverKey(), "GluePath", sGluePath));
+        EXPECT_TRUE(vxtest::WriteRegistryDword(DriverKey(), "statuscode", 0));
         // A printer the spooler does not have: the default-printer offer stops at it.
-        const char szPrinter[] = "Quorvane Model 1234 (not installed)";
-        RegSetValueExA(hKey, "PrinterFriendlyName", 0, REG_SZ, reinterpret_cast<const BYTE*>(szPrinter), sizeof(szPrinter));
-        RegCloseKey(hKey);
+        EXPECT_TRUE(vxtest::WriteRegistryString(DriverKey(), "PrinterFriendlyName", "Quorvane Model 1234 (not installed)"));
     }
     ~GlueResults() { Clean(); }
 

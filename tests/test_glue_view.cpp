@@ -29,7 +29,7 @@ bool Has(const std::vector<std::string>& lines, const std::string& sLine)
 
 std::vector<std::string> RunFlow(vxtest::FlowMedium* pMedium, REGSAM samGlueView)
 {
-    pMedium->RecordGlueInstall(true, samGlueView);
+    EXPECT_TRUE(pMedium->RecordGlueInstall(true, samGlueView));
     const vxtest::ProcessResult result = pMedium->Run({}, 120000, vxtest::Env("VX_WINE_RELEASE"));
     EXPECT_TRUE(result.fFinished);
     return vxtest::ReadLines(pMedium->InstallLogPath());

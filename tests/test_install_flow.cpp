@@ -27,100 +27,24 @@ std::string Autorun(const std::string& sExtra) { return vxtest::FlowAutorun(sExt
 
 std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
 
-bool ReadString(const std::string& sKey, const char* pszValue, std::string* psData)
-{
-    char szData[1024] = "";
-    DWORD cb = sizeof(szData) - 1, dwType = 0;
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
-    const LONG l = RegQueryValueExA(hKey, pszValue, NULL, &dwType, reinterpret_cast<BYTE*>(szData), &cb);
-    RegCloseKey(hKey);
-    if (l != ERROR_SUCCESS || dwType != REG_SZ) return false;
-    *psData = szData;
-    return true;
-}
-
-bool ReadDword(const std::string& sKey, const char* pszValue, DWORD* pdw)
-{
-    DWORD cb = sizeof(DWORD), dwType = 0;
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
-    const LONG l = RegQueryValueExA(hKey, pszValue, NULL, &dwType, reinterpret_cast<BYTE*>(pdw), &cb);
-    RegCloseKey(hKey);
-    return l == ERROR_SUCCESS && dwType == REG_DWORD;
-}
-
-void WriteString(const std::string& sKey, const char* pszValue, const std::string& sData)
-{
-    HKEY hKey = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL));
-    RegSetValueExA(hKey, pszValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(sData.c_str()),
-                   static_cast<DWORD>(sData.size() + 1));
-    RegCloseKey(hKey);
-}
-
-void WriteDword(const std::string& sKey, const char* pszValue, DWORD dw)
-{
-    HKEY hKey = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL));
-    RegSetValueExA(hKey, pszValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dw), sizeof(dw));
-    RegCloseKey(hKey);
-}
-
-bool KeyExists(const std::string& sKey)
-{
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return false;
-    RegCloseKey(hKey);
-    return true;
-}
-
 bool IsSignalled(HANDLE h) { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }
+bool IsSignalled(const CUniqueHandle& h) { return IsSignalled(h.Get()); }
 
 class InstallFlowTest : public ::testing::Test
 {
 protected:
     explicit InstallFlowTest(const std::string& sAutorunExtra = "SilentInstall=Yes\r\n")
-        : m_medium(Autorun(sAutorunExtra), kModels)
+        : m_flow(sAutorunExtra), m_medium(m_flow.Medium()), m_hRan(m_flow.GlueRan()),
+          m_hInstalled(m_flow.GlueInstalledDriver()), m_hFinished(m_flow.GlueFinished())
     {
-        CleanFlowMachineState();
-        m_medium.AddRecorder("patches\\fix1.exe");
-        m_medium.AddRecorder("vxzsetup.exe");
-        // The Glue's view of the handshake: it holds the events before the PDI starts.
-        m_hRan = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran");
-        m_hInstalled = CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Installed_Driver");  // the PDI resets it
-        m_hFinished = CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Finished");
-        ResetEvent(m_hRan);
-        SetEvent(m_hInstalled);
-        SetEvent(m_hFinished);
-    }
-    ~InstallFlowTest() override
-    {
-        CloseHandle(m_hRan);
-        CloseHandle(m_hInstalled);
-        CloseHandle(m_hFinished);
-        CleanFlowMachineState();
-        vxtest::SetWineVersionFor("vxfpdi14.exe", "");
     }
 
-    void RecordGlueInstall(bool fStatusCode = true)
-    {
-        WriteString(DriverKey(), "GluePath", m_medium.PdiFolder() + "\\");
-        WriteString(DriverKey(), "PrinterFriendlyName", kPrinter);
-        if (fStatusCode) WriteDword(DriverKey(), "statuscode", 0);
-        WriteString(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver\\Files", "DisplayName", kDriver);
-    }
+    bool RecordGlueInstall(bool fStatusCode = true) { return m_flow.RecordGlueInstall(fStatusCode); }
 
     // Runs the medium's PDI as the given release; returns its install log.
     std::vector<std::string> RunPdi(const std::string& sRelease = "winxp", DWORD dwTimeoutMs = 120000)
     {
-        vxtest::SetWineVersionFor("vxfpdi14.exe", sRelease);
-        const std::string sCommand = "\"" + m_medium.PdiPath() + "\" -printerdriver=" + kDriver +
-                                     " -product=" + kPrinter + " -port=LPT1:";
-        std::map<std::string, std::string> environment = m_environment;
-        environment["TEMP"] = environment["TMP"] = m_medium.TempFolder();
-        environment["VX_RECORD_FILE"] = m_medium.RecordFile();
-        m_result = vxtest::RunProcess(sCommand, environment, dwTimeoutMs);
+        m_result = m_flow.RunAs(sRelease, "", m_environment, dwTimeoutMs);
         return m_medium.InstallLog();
     }
 
@@ -131,10 +55,14 @@ protected:
         return names;
     }
 
-    vxtest::ScratchMedium m_medium;
+    vxtest::FlowMedium m_flow;
+    vxtest::ScratchMedium& m_medium;
     std::map<std::string, std::string> m_environment;  // more for the PDI and what it starts
     vxtest::ProcessResult m_result;
-    HANDLE m_hRan = NULL, m_hInstalled = NULL, m_hFinished = NULL;
+    // The Glue's view of the handshake: it holds the events before the PDI starts.
+    CUniqueHandle& m_hRan;
+    CUniqueHandle& m_hInstalled;
+    CUniqueHandle& m_hFinished;
 };
 
 // Every run that gets past the mutex starts with these: the entry's probe for the optional
@@ -159,7 +87,7 @@ bool Contains(const std::vector<std::string>& lines, const std::string& sLine)
 
 TEST_F(InstallFlowTest, StandardInstallDoesTheWholeJob)
 {
-    RecordGlueInstall();
+    ASSERT_TRUE(RecordGlueInstall());
     const std::vector<std::string> log = RunPdi();
     ASSERT_TRUE(m_result.fFinished);
     EXPECT_EQ(0u, m_result.dwExitCode);
@@ -174,15 +102,15 @@ TEST_F(InstallFlowTest, StandardInstallDoesTheWholeJob)
     EXPECT_TRUE(Contains(log, "DedOVA launching \"" + m_medium.PdiFolder() + "\\..\\..\\vxzsetup.exe\""));
 
     DWORD dwResult = 0xdeadbeef;
-    EXPECT_TRUE(ReadDword(DriverKey(), "GlueResult", &dwResult));
+    EXPECT_TRUE(vxtest::ReadHklmDword(DriverKey(), "GlueResult", &dwResult));
     EXPECT_EQ(0u, dwResult);
     std::string sValue;
-    EXPECT_FALSE(ReadString(DriverKey(), "corunpdi", &sValue));  // a silent install asks nothing
-    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
+    EXPECT_FALSE(vxtest::ReadHklmString(DriverKey(), "corunpdi", &sValue));  // a silent install asks nothing
+    EXPECT_TRUE(vxtest::ReadHklmString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
     EXPECT_EQ("1", sValue);
-    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "SetupGlue", &sValue));
+    EXPECT_TRUE(vxtest::ReadHklmString("SOFTWARE\\Quorvane\\ABC\\C32", "SetupGlue", &sValue));
     EXPECT_EQ(m_medium.PdiFolder() + "\\", sValue);
-    EXPECT_FALSE(KeyExists(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver"));
+    EXPECT_FALSE(vxtest::HklmKeyExists(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver"));
 
     EXPECT_TRUE(IsSignalled(m_hRan));
     EXPECT_TRUE(IsSignalled(m_hInstalled));
@@ -191,18 +119,17 @@ TEST_F(InstallFlowTest, StandardInstallDoesTheWholeJob)
 
 TEST_F(InstallFlowTest, ProductEventIsSignalledForOneSecond)
 {
-    RecordGlueInstall();
-    HANDLE hProduct = CreateEventA(NULL, TRUE, FALSE, "ABC_PNPFinishedEvent_07");
-    ASSERT_TRUE(hProduct != NULL);
+    ASSERT_TRUE(RecordGlueInstall());
+    const CUniqueHandle hProduct(CreateEventA(NULL, TRUE, FALSE, "ABC_PNPFinishedEvent_07"));
+    ASSERT_TRUE(hProduct.IsValid());
     RunPdi();
     EXPECT_TRUE(IsSignalled(hProduct));  // a product holding the event still sees the signal
-    CloseHandle(hProduct);
 
     // A product that opens the event only after the PDI set it: the PDI keeps the event for a
     // second before it goes on to its last step, the Glue's finish signal. The watcher's first
     // sight comes after the event was set, so the gap it sees is never longer than the PDI's.
-    RecordGlueInstall();
-    ResetEvent(m_hFinished);
+    ASSERT_TRUE(RecordGlueInstall());
+    ResetEvent(m_hFinished.Get());
     std::atomic<bool> fStop(false);
     DWORD dwSeen = 0, dwFinished = 0;
     bool fSignalledWhenSeen = false;
@@ -214,7 +141,7 @@ TEST_F(InstallFlowTest, ProductEventIsSignalledForOneSecond)
         dwSeen = GetTickCount();
         fSignalledWhenSeen = IsSignalled(hSeen);
         CloseHandle(hSeen);
-        if (WaitForSingleObject(m_hFinished, 120000) == WAIT_OBJECT_0) dwFinished = GetTickCount();
+        if (WaitForSingleObject(m_hFinished.Get(), 120000) == WAIT_OBJECT_0) dwFinished = GetTickCount();
     });
     const std::vector<std::string> log = RunPdi();
     fStop = true;
@@ -228,8 +155,8 @@ TEST_F(InstallFlowTest, ProductEventIsSignalledForOneSecond)
 
 TEST_F(InstallFlowTest, GlueThatRanBeforeSkipsThePatches)
 {
-    RecordGlueInstall();
-    WriteString(kModelKey, "statuscode", "0");
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryString(kModelKey, "statuscode", "0"));
     const std::vector<std::string> log = RunPdi();
     EXPECT_EQ("The PDI Succeeded", log.back());
     EXPECT_EQ(std::vector<std::string>{"vxzsetup.exe"}, Runs());
@@ -237,8 +164,8 @@ TEST_F(InstallFlowTest, GlueThatRanBeforeSkipsThePatches)
 
 TEST_F(InstallFlowTest, InstalledSoftwareIsNotInstalledAgain)
 {
-    RecordGlueInstall();
-    WriteString("SOFTWARE\\Quorvane\\Installed Products", "{0F0E0D0C-1111-2222-3333-444455556666}", "1");
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryString("SOFTWARE\\Quorvane\\Installed Products", "{0F0E0D0C-1111-2222-3333-444455556666}", "1"));
     const std::vector<std::string> log = RunPdi();
     EXPECT_EQ("The PDI Succeeded", log.back());
     EXPECT_EQ(std::vector<std::string>{"fix1.exe"}, Runs());
@@ -246,21 +173,19 @@ TEST_F(InstallFlowTest, InstalledSoftwareIsNotInstalledAgain)
 
 TEST_F(InstallFlowTest, InstallerFromThePreloadFolder)
 {
-    RecordGlueInstall();
-    WriteString(ToStd(g_sRegKeyGlue), "PreloadPath", m_medium.PdiFolder());
-    HANDLE hInstaller = CreateEventA(NULL, TRUE, TRUE, "VXZ_Installer_Running");
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryString(ToStd(g_sRegKeyGlue), "PreloadPath", m_medium.PdiFolder()));
+    const CUniqueHandle hInstaller(CreateEventA(NULL, TRUE, TRUE, "VXZ_Installer_Running"));
     const std::vector<std::string> log = RunPdi();
-    CloseHandle(hInstaller);
     EXPECT_EQ("The PDI Succeeded", log.back());
 }
 
 TEST_F(InstallFlowTest, RunningInstallerElsewhereFailsAfterTheDriverSignal)
 {
-    RecordGlueInstall();
-    WriteString(ToStd(g_sRegKeyGlue), "PreloadPath", "C:\\somewhere\\else");
-    HANDLE hInstaller = CreateEventA(NULL, TRUE, TRUE, "VXZ_Installer_Running");
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryString(ToStd(g_sRegKeyGlue), "PreloadPath", "C:\\somewhere\\else"));
+    const CUniqueHandle hInstaller(CreateEventA(NULL, TRUE, TRUE, "VXZ_Installer_Running"));
     const std::vector<std::string> log = RunPdi();
-    CloseHandle(hInstaller);
     EXPECT_EQ("The PDI Failed", log.back());
     const std::vector<std::string> conditions = vxtest::ConditionTexts(log);
     EXPECT_EQ(Expected({"sPreloadPath != sFixedGluePath", "GetInstallType( sGluePath, &eInstallType ) == false",
@@ -273,8 +198,8 @@ TEST_F(InstallFlowTest, RunningInstallerElsewhereFailsAfterTheDriverSignal)
 
 TEST_F(InstallFlowTest, MissingGlueFolderFailsBeforeTheDriverSignal)
 {
-    RecordGlueInstall();
-    WriteString(DriverKey(), "GluePath", m_medium.Root() + "\\no such folder\\");
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryString(DriverKey(), "GluePath", m_medium.Root() + "\\no such folder\\"));
     const std::vector<std::string> log = RunPdi();
     EXPECT_EQ("The PDI Failed", log.back());
     EXPECT_EQ(Expected({"IsFilePresent( sGluePath ) == false", "MimicLegacyGlue( sCmdLine ) == false"}),
@@ -286,7 +211,7 @@ TEST_F(InstallFlowTest, MissingGlueFolderFailsBeforeTheDriverSignal)
 
 TEST_F(InstallFlowTest, MissingStatusCodeIsRetriedAndPassedOver)
 {
-    RecordGlueInstall(false);
+    ASSERT_TRUE(RecordGlueInstall(false));
     const DWORD dwStart = GetTickCount();
     const std::vector<std::string> log = RunPdi();
     const DWORD dwElapsed = GetTickCount() - dwStart;
@@ -294,35 +219,35 @@ TEST_F(InstallFlowTest, MissingStatusCodeIsRetriedAndPassedOver)
     EXPECT_TRUE(Contains(log, "RegRetryGetDwordValue (" + DriverKey() +
                                   ", statuscode) Failed After 9 Retries and 3600 Milliseconds"));
     DWORD dw = 0;
-    EXPECT_FALSE(ReadDword(DriverKey(), "GlueResult", &dw));
+    EXPECT_FALSE(vxtest::ReadHklmDword(DriverKey(), "GlueResult", &dw));
     EXPECT_GE(dwElapsed, 3600u);
 }
 
 TEST_F(InstallFlowTest, LanguageOverrideIsConsumedWhenTheDriverUsedIt)
 {
-    RecordGlueInstall();
-    WriteString(ToStd(g_sRegKeyGlue), "OverrideLanguage", "ENU");
-    WriteString(DriverKey(), "languagedir", "enu");
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryString(ToStd(g_sRegKeyGlue), "OverrideLanguage", "ENU"));
+    ASSERT_TRUE(vxtest::WriteRegistryString(DriverKey(), "languagedir", "enu"));
     RunPdi();
     std::string s;
-    EXPECT_FALSE(ReadString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
-    EXPECT_FALSE(ReadString(DriverKey(), "languagedir", &s));
+    EXPECT_FALSE(vxtest::ReadHklmString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
+    EXPECT_FALSE(vxtest::ReadHklmString(DriverKey(), "languagedir", &s));
 
-    WriteString(ToStd(g_sRegKeyGlue), "OverrideLanguage", "ENU");
-    WriteString(DriverKey(), "languagedir", "FRA");
-    RecordGlueInstall();
+    ASSERT_TRUE(vxtest::WriteRegistryString(ToStd(g_sRegKeyGlue), "OverrideLanguage", "ENU"));
+    ASSERT_TRUE(vxtest::WriteRegistryString(DriverKey(), "languagedir", "FRA"));
+    ASSERT_TRUE(RecordGlueInstall());
     RunPdi();
-    EXPECT_TRUE(ReadString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
-    EXPECT_TRUE(ReadString(DriverKey(), "languagedir", &s));
+    EXPECT_TRUE(vxtest::ReadHklmString(ToStd(g_sRegKeyGlue), "OverrideLanguage", &s));
+    EXPECT_TRUE(vxtest::ReadHklmString(DriverKey(), "languagedir", &s));
 }
 
 TEST_F(InstallFlowTest, GlueKeyStatusIsHandedOnToo)
 {
-    RecordGlueInstall();
-    WriteDword(ToStd(g_sRegKeyGlue), "statuscode", 5);
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryDword(ToStd(g_sRegKeyGlue), "statuscode", 5));
     RunPdi();
     DWORD dw = 0;
-    EXPECT_TRUE(ReadDword(ToStd(g_sRegKeyGlue), "GlueResult", &dw));
+    EXPECT_TRUE(vxtest::ReadHklmDword(ToStd(g_sRegKeyGlue), "GlueResult", &dw));
     EXPECT_EQ(5u, dw);
 }
 
@@ -330,24 +255,24 @@ TEST_F(InstallFlowTest, SystemsWithoutTheOfferWriteNoCoRunValue)
 {
     for (const char* pszRelease : {"win98", "nt40", "win2003"})
     {
-        RecordGlueInstall();
+        ASSERT_TRUE(RecordGlueInstall());
         const std::vector<std::string> log = RunPdi(pszRelease);
         EXPECT_EQ("The PDI Succeeded", log.back()) << pszRelease;
         std::string s;
-        EXPECT_FALSE(ReadString(DriverKey(), "corunpdi", &s)) << pszRelease;
+        EXPECT_FALSE(vxtest::ReadHklmString(DriverKey(), "corunpdi", &s)) << pszRelease;
         DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
     }
 }
 
 TEST_F(InstallFlowTest, EmptyFriendlyNameOnWindows2000Fails)
 {
-    RecordGlueInstall();
-    WriteString(DriverKey(), "PrinterFriendlyName", "");
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryString(DriverKey(), "PrinterFriendlyName", ""));
     const std::vector<std::string> log = RunPdi("win2k");
     EXPECT_EQ("The PDI Failed", log.back());
     EXPECT_EQ(Expected({"printerName == \"\"", "MimicLegacyGlue( sCmdLine ) == false"}), vxtest::ConditionTexts(log));
     std::string s;
-    EXPECT_TRUE(ReadString(DriverKey(), "corunpdi", &s));
+    EXPECT_TRUE(vxtest::ReadHklmString(DriverKey(), "corunpdi", &s));
     EXPECT_EQ("true", s);
     EXPECT_FALSE(IsSignalled(m_hInstalled));
     EXPECT_TRUE(IsSignalled(m_hFinished));
@@ -355,7 +280,7 @@ TEST_F(InstallFlowTest, EmptyFriendlyNameOnWindows2000Fails)
 
 TEST_F(InstallFlowTest, AbandonedMutexFailsTheRunButIsReleased)
 {
-    RecordGlueInstall();
+    ASSERT_TRUE(RecordGlueInstall());
     HANDLE hMutex = NULL;
     std::thread owner([&hMutex] { hMutex = CreateMutexA(NULL, TRUE, "VXZ_Installation_Initializing"); });
     owner.join();  // the owning thread ends without releasing: the mutex is abandoned
@@ -374,7 +299,7 @@ TEST_F(InstallFlowTest, AbandonedMutexFailsTheRunButIsReleased)
 
 TEST_F(InstallFlowTest, MediumWithoutInformationFileStillFinishes)
 {
-    RecordGlueInstall();
+    ASSERT_TRUE(RecordGlueInstall());
     DeleteFileA((m_medium.Root() + "\\autorun.inf").c_str());
     const std::vector<std::string> log = RunPdi();
     EXPECT_EQ("The PDI Succeeded", log.back());
@@ -388,7 +313,7 @@ TEST_F(InstallFlowTest, MediumWithoutInformationFileStillFinishes)
 // only entry is empty: the run reads what it can and ends as any other.
 TEST_F(InstallFlowTest, GarbageInformationFileStillFinishes)
 {
-    RecordGlueInstall();
+    ASSERT_TRUE(RecordGlueInstall());
     std::string sGarbage;
     for (int i = 0; i < 4096; ++i) sGarbage += static_cast<char>((i * 7919 + 13) & 0xff);
     sGarbage += "\r\n[Version\r\n=\r\n[]\r\nDIVISION\r\n[OSPatches]\r\n1=\r\n";
@@ -406,8 +331,8 @@ TEST_F(InstallFlowTest, GarbageInformationFileStillFinishes)
 
 TEST_F(InstallFlowTest, WrongValueTypesInTheGlueKey)
 {
-    RecordGlueInstall();
-    WriteDword(DriverKey(), "GluePath", 7);
+    ASSERT_TRUE(RecordGlueInstall());
+    ASSERT_TRUE(vxtest::WriteRegistryDword(DriverKey(), "GluePath", 7));
     const std::vector<std::string> log = RunPdi();
     EXPECT_EQ("The PDI Failed", log.back());
     const std::vector<std::string> conditions = vxtest::ConditionTexts(log);
@@ -439,41 +364,37 @@ TEST_F(InstallFlowTest, HandshakeObjectThatCannotBeCreatedEndsTheRunThere)
     };
     for (const Case& c : kCases)
     {
-        RecordGlueInstall();
-        HANDLE* phOwn = std::string(c.pszName) == "VXZ_Glue_Ran" ? &m_hRan
-                        : std::string(c.pszName) == "VXZ_Glue_Installed_Driver" ? &m_hInstalled
-                        : std::string(c.pszName) == "VXZ_Glue_Finished" ? &m_hFinished
-                                                                              : NULL;
-        if (phOwn)
-        {
-            CloseHandle(*phOwn);
-            *phOwn = NULL;
-        }
-        HANDLE hSquatter = c.fMutex ? CreateMutexA(NULL, FALSE, c.pszName) : CreateEventA(NULL, TRUE, FALSE, c.pszName);
-        ASSERT_TRUE(hSquatter != NULL) << c.pszName;
-        ResetEvent(m_hRan);
-        SetEvent(m_hInstalled);
-        ResetEvent(m_hFinished);
+        ASSERT_TRUE(RecordGlueInstall());
+        CUniqueHandle* pOwn = std::string(c.pszName) == "VXZ_Glue_Ran" ? &m_hRan
+                              : std::string(c.pszName) == "VXZ_Glue_Installed_Driver" ? &m_hInstalled
+                              : std::string(c.pszName) == "VXZ_Glue_Finished" ? &m_hFinished
+                                                                                    : NULL;
+        if (pOwn) pOwn->Reset();
+        CUniqueHandle squatter(c.fMutex ? CreateMutexA(NULL, FALSE, c.pszName) : CreateEventA(NULL, TRUE, FALSE, c.pszName));
+        ASSERT_TRUE(squatter.IsValid()) << c.pszName;
+        ResetEvent(m_hRan.Get());
+        SetEvent(m_hInstalled.Get());
+        ResetEvent(m_hFinished.Get());
         const std::vector<std::string> log = RunPdi();
-        CloseHandle(hSquatter);
+        squatter.Reset();
         EXPECT_EQ("The PDI Failed", log.back()) << c.pszName;
         const std::vector<std::string> expected = {"sDriverName.empty()", c.pszCondition,
                                                    "MimicLegacyGlue( sCmdLine ) == false"};
         EXPECT_EQ(expected, vxtest::ConditionTexts(log)) << c.pszName;
-        if (m_hRan)
+        if (m_hRan.IsValid())
         {
             EXPECT_EQ(c.fRan, IsSignalled(m_hRan)) << c.pszName;
         }
-        if (m_hInstalled)
+        if (m_hInstalled.IsValid())
         {
             EXPECT_EQ(c.fInstalled, IsSignalled(m_hInstalled)) << c.pszName;
         }
-        if (m_hFinished)
+        if (m_hFinished.IsValid())
         {
             EXPECT_EQ(c.fFinished, IsSignalled(m_hFinished)) << c.pszName;
         }
         EXPECT_TRUE(Runs().empty()) << c.pszName;
-        if (phOwn) *phOwn = CreateEventA(NULL, TRUE, FALSE, c.pszName);
+        if (pOwn) pOwn->Reset(CreateEventA(NULL, TRUE, FALSE, c.pszName));
         DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
     }
 }
@@ -482,14 +403,14 @@ TEST_F(InstallFlowTest, HandshakeObjectThatCannotBeCreatedEndsTheRunThere)
 // product is still told and the run succeeds.
 TEST_F(InstallFlowTest, MissingInstallerIsLoggedAndTheProductStillSignalled)
 {
-    RecordGlueInstall();
+    ASSERT_TRUE(RecordGlueInstall());
     ASSERT_TRUE(DeleteFileA((m_medium.Root() + "\\vxzsetup.exe").c_str()));
     const std::vector<std::string> log = RunPdi();
     EXPECT_EQ("The PDI Succeeded", log.back());
     EXPECT_EQ(Expected({"lResult != ERROR_SUCCESS", "WinExecResult == ERROR_FILE_NOT_FOUND"}), vxtest::ConditionTexts(log));
     EXPECT_EQ(std::vector<std::string>{"fix1.exe"}, Runs());
     std::string sValue;
-    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
+    EXPECT_TRUE(vxtest::ReadHklmString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_07", &sValue));
     EXPECT_EQ("1", sValue);
     EXPECT_TRUE(IsSignalled(m_hFinished));
 }
@@ -508,29 +429,28 @@ TEST_F(InstallFlowTest, MediumWithOnlyDivisionOrRevision)
     };
     for (const auto& c : kCases)
     {
-        RecordGlueInstall();
+        ASSERT_TRUE(RecordGlueInstall());
         std::string sAutorun = Autorun("SilentInstall=Yes\r\n");
         sAutorun.erase(sAutorun.find(c.pszDropped), std::strlen(c.pszDropped));
         ASSERT_TRUE(m_medium.WriteFile("autorun.inf", sAutorun));
-        HANDLE hProduct = CreateEventA(NULL, TRUE, FALSE, c.pszSignal);
-        ASSERT_TRUE(hProduct != NULL);
+        const CUniqueHandle hProduct(CreateEventA(NULL, TRUE, FALSE, c.pszSignal));
+        ASSERT_TRUE(hProduct.IsValid());
         const std::vector<std::string> log = RunPdi();
         EXPECT_EQ("The PDI Succeeded", log.back()) << c.pszSignal;
         EXPECT_EQ(Expected({"lResult != ERROR_SUCCESS"}), vxtest::ConditionTexts(log)) << c.pszSignal;
         EXPECT_TRUE(IsSignalled(hProduct)) << c.pszSignal;
-        CloseHandle(hProduct);
         DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
         DeleteFileA(m_medium.RecordFile().c_str());
     }
     std::string sValue;
-    EXPECT_TRUE(ReadString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_00", &sValue));
+    EXPECT_TRUE(vxtest::ReadHklmString("SOFTWARE\\Quorvane\\ABC\\C32", "ABC_PNPFinishedEvent_00", &sValue));
 }
 
 // Three minutes of waiting: the PDI gives up on a mutex the Glue does not release.
 TEST_F(InstallFlowTest, MutexHeldTooLongTimesOut)
 {
     if (vxtest::Env("VX_LONG_TESTS").empty()) GTEST_SKIP() << "set VX_LONG_TESTS=1 (the ctest run install_flow_long does)";
-    RecordGlueInstall();
+    ASSERT_TRUE(RecordGlueInstall());
     HANDLE hMutex = CreateMutexA(NULL, TRUE, "VXZ_Installation_Initializing");
     ASSERT_TRUE(hMutex != NULL);
     const std::vector<std::string> log = RunPdi("winxp", 300000);
@@ -552,7 +472,7 @@ TEST_F(InstallFlowTest, MutexHeldTooLongTimesOut)
 TEST_F(InstallFlowTest, HangingPatchIsAbandonedAfterTenMinutes)
 {
     if (vxtest::Env("VX_SOAK_TESTS").empty()) GTEST_SKIP() << "set VX_SOAK_TESTS=1 (install_flow_patch_hang does)";
-    RecordGlueInstall();
+    ASSERT_TRUE(RecordGlueInstall());
     ASSERT_TRUE(m_medium.WriteFile("autorun.inf", Autorun("SilentInstall=Yes\r\n") + "2=patches\\fix2.exe /next\r\n"));
     ASSERT_TRUE(m_medium.AddRecorder("patches\\fix2.exe"));
     const DWORD kHangMs = 15 * 60 * 1000;
@@ -629,8 +549,8 @@ TEST_F(DefaultPrinterFlowTest, QuestionOnXpAndWindows2000AnsweredYes)
     ASSERT_TRUE(m_fPrinter);
     for (const char* pszRelease : {"winxp", "win2k"})
     {
-        RecordGlueInstall();
-        ResetEvent(m_hInstalled);
+        ASSERT_TRUE(RecordGlueInstall());
+        ResetEvent(m_hInstalled.Get());
         bool fDriverSignalledBeforeAnswer = true;
         vxtest::BoxAnswerer answerer("Set Default Printer", IDYES, 60000,
                                      [this, &fDriverSignalledBeforeAnswer] { fDriverSignalledBeforeAnswer = IsSignalled(m_hInstalled); });
@@ -643,7 +563,7 @@ TEST_F(DefaultPrinterFlowTest, QuestionOnXpAndWindows2000AnsweredYes)
         EXPECT_EQ("The PDI Succeeded", log.back()) << pszRelease;
         EXPECT_EQ(kPrinter, vxtest::DefaultPrinterName()) << pszRelease;
         std::string s;
-        EXPECT_TRUE(ReadString(DriverKey(), "corunpdi", &s)) << pszRelease;
+        EXPECT_TRUE(vxtest::ReadHklmString(DriverKey(), "corunpdi", &s)) << pszRelease;
         SetDefaultPrinterA(kOther);
         DeleteFileA((m_medium.TempFolder() + "\\vxvxdi00.log").c_str());
     }
@@ -656,7 +576,7 @@ TEST_F(DefaultPrinterFlowTest, QuestionOnXpAndWindows2000AnsweredYes)
 TEST_F(DefaultPrinterFlowTest, AnsweredNoChangesNothingAndLeavesTheMutexFree)
 {
     ASSERT_TRUE(m_fPrinter);
-    RecordGlueInstall();
+    ASSERT_TRUE(RecordGlueInstall());
     HANDLE hMutex = NULL;
     vxtest::BoxAnswerer answerer("Set Default Printer", IDNO, 60000,
                                  [&hMutex] { hMutex = OpenMutexA(SYNCHRONIZE, FALSE, "VXZ_Installation_Initializing"); });
@@ -682,7 +602,7 @@ TEST_F(DefaultPrinterFlowTest, NoQuestionOnWindows98Nt4Or2003)
     ASSERT_TRUE(m_fPrinter);
     for (const char* pszRelease : {"win98", "nt40", "win2003"})
     {
-        RecordGlueInstall();
+        ASSERT_TRUE(RecordGlueInstall());
         vxtest::BoxAnswerer answerer("Set Default Printer", IDYES, 3000);
         const std::vector<std::string> log = RunPdi(pszRelease);
         answerer.Stop();

@@ -5,6 +5,7 @@
 
 #include "pdi_utils.h"
 #include "support/log_capture.h"
+#include "support/test_support.h"
 #include "vxzglue/vxzglue_utils.h"
 
 namespace
@@ -15,14 +16,9 @@ class InstallTypeTest : public ::testing::Test
 protected:
     InstallTypeTest() : m_medium("preload") {}
 
-    void SetGlueValue(const char* pszName, const std::string& sValue)
+    bool SetGlueValue(const char* pszName, const std::string& sValue)
     {
-        HKEY hKey = NULL;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, g_sRegKeyGlue.c_str(), 0, NULL, 0, KEY_WRITE,
-                                                 NULL, &hKey, NULL));
-        RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(sValue.c_str()),
-                       static_cast<DWORD>(sValue.size() + 1));
-        RegCloseKey(hKey);
+        return vxtest::WriteRegistryString(ToStd(g_sRegKeyGlue), pszName, sValue);
     }
     // The product installer's event, signalled or not, for the test's life.
     void InstallerRunning(bool fSignalled)
@@ -67,13 +63,13 @@ TEST_F(InstallTypeTest, NoEventPreloadFolderAsksForThePreloadInstaller)
     // The preload path is written in another letter case and without its backslash.
     std::string sPreload = m_medium.Path();
     for (char& c : sPreload) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    SetGlueValue("PreloadPath", sPreload);
-    SetGlueValue("RunPreloadInstaller", "TRUE");
+    ASSERT_TRUE(SetGlueValue("PreloadPath", sPreload));
+    ASSERT_TRUE(SetGlueValue("RunPreloadInstaller", "TRUE"));
     InstallType eType = eInstallTypeUnknown;
     ASSERT_TRUE(GetInstallType(m_medium.Path() + "\\", &eType));
     EXPECT_EQ(eInstallTypePreloadInstaller, eType);
 
-    SetGlueValue("RunPreloadInstaller", "no");
+    ASSERT_TRUE(SetGlueValue("RunPreloadInstaller", "no"));
     ASSERT_TRUE(GetInstallType(m_medium.Path() + "\\", &eType));
     EXPECT_EQ(eInstallTypePreload, eType);
 
@@ -88,7 +84,7 @@ TEST_F(InstallTypeTest, NoEventPreloadFolderAsksForThePreloadInstaller)
 
 TEST_F(InstallTypeTest, SignalledInstallerFromThePreloadFolder)
 {
-    SetGlueValue("PreloadPath", m_medium.Path());
+    ASSERT_TRUE(SetGlueValue("PreloadPath", m_medium.Path()));
     InstallerRunning(true);
     InstallType eType = eInstallTypeUnknown;
     ASSERT_TRUE(GetInstallType(m_medium.Path() + "\\", &eType));
@@ -98,7 +94,7 @@ TEST_F(InstallTypeTest, SignalledInstallerFromThePreloadFolder)
 TEST_F(InstallTypeTest, SignalledInstallerElsewhereFails)
 {
     vxtest::ScratchDir other("elsewhere");
-    SetGlueValue("PreloadPath", other.Path());
+    ASSERT_TRUE(SetGlueValue("PreloadPath", other.Path()));
     InstallerRunning(true);
     InstallType eType = eInstallTypeUnknown;
     EXPECT_FALSE(GetInstallType(m_medium.Path() + "\\", &eType));
@@ -118,8 +114,8 @@ TEST_F(InstallTypeTest, SignalledInstallerWithoutPreloadPathFails)
 
 TEST_F(InstallTypeTest, UnsignalledInstallerIsStandardWhateverTheRegistryHolds)
 {
-    SetGlueValue("PreloadPath", m_medium.Path());
-    SetGlueValue("RunPreloadInstaller", "true");
+    ASSERT_TRUE(SetGlueValue("PreloadPath", m_medium.Path()));
+    ASSERT_TRUE(SetGlueValue("RunPreloadInstaller", "true"));
     InstallerRunning(false);
     InstallType eType = eInstallTypeUnknown;
     ASSERT_TRUE(GetInstallType(m_medium.Path() + "\\", &eType));
@@ -133,7 +129,7 @@ TEST_F(InstallTypeTest, ShortNamesOnWindows9x)
     ASSERT_TRUE(CreateDirectoryA(sLong.c_str(), NULL));
     char szShort[MAX_PATH] = "";
     ASSERT_NE(0u, GetShortPathNameA(sLong.c_str(), szShort, MAX_PATH));
-    SetGlueValue("PreloadPath", szShort);  // the Glue may have written the 8.3 form
+    ASSERT_TRUE(SetGlueValue("PreloadPath", szShort));  // the Glue may have written the 8.3 form
     InstallType eType = eInstallTypeUnknown;
     ASSERT_TRUE(GetInstallType(sLong + "\\", &eType));
     EXPECT_EQ(eInstallTypePreload, eType);

@@ -72,13 +72,13 @@ bool EndsWith(const std::string& s, const std::string& sEnd)
 
 }  // namespace
 
-// Every condition text, message format, trace format and step name in the sources that the PDI
-// is built from has an explanation, and every explanation is of a line the sources write.
+// Every condition text, message format and trace format in the sources that the PDI is built
+// from has an explanation, and every explanation is of a line the sources write.
 TEST(LogViewTable, KnowsEveryLineThePdiWrites)
 {
     std::vector<vxtest::SourceText> texts;
     // diag/ writes no line of its own today; the condition-line format is in its header.
-    for (const char* pszFolder : {"pdi", "include\\vxzglue", "include\\diag", "diag"})
+    for (const char* pszFolder : {"pdi", "vxzglue", "include\\diag", "diag"})
     {
         const std::vector<vxtest::SourceText> folder = vxtest::LoggedTexts(vxtest::SourceDir() + "\\" + pszFolder);
         texts.insert(texts.end(), folder.begin(), folder.end());
@@ -86,20 +86,16 @@ TEST(LogViewTable, KnowsEveryLineThePdiWrites)
     ASSERT_GT(texts.size(), 100u);
 
     size_t cEntries = 0;
-    const Explanation* pTable = ExplanationTable(&cEntries);
+    const logview::Explanation* pTable = logview::ExplanationTable(&cEntries);
     std::vector<bool> used(cEntries, false);
     for (const vxtest::SourceText& text : texts)
     {
-        const Explanation* pEntry = nullptr;
+        const logview::Explanation* pEntry = nullptr;
         switch (text.eKind)
         {
-        case vxtest::eTextCondition: pEntry = FindEntryByText(eOriginCondition, text.sText, text.sFile.c_str()); break;
-        case vxtest::eTextLogFormat: pEntry = FindEntryByText(eOriginInstallLog, text.sText, nullptr); break;
-        case vxtest::eTextTraceFormat: pEntry = FindEntryByText(eOriginTrace, text.sText, nullptr); break;
-        case vxtest::eTextStepName:
-            EXPECT_TRUE(text.sText == kEndMarker || StepFromMarker(text.sText.c_str(), text.sText.size()) != eStepAny)
-                << "step \"" << text.sText << "\" of " << text.sFile << " is not one of the viewer's steps";
-            continue;
+        case vxtest::eTextCondition: pEntry = logview::FindEntryByText(logview::eOriginCondition, text.sText, text.sFile.c_str()); break;
+        case vxtest::eTextLogFormat: pEntry = logview::FindEntryByText(logview::eOriginInstallLog, text.sText, nullptr); break;
+        case vxtest::eTextTraceFormat: pEntry = logview::FindEntryByText(logview::eOriginTrace, text.sText, nullptr); break;
         }
         EXPECT_TRUE(pEntry != nullptr) << "no explanation for \"" << text.sText << "\" written by " << text.sFile;
         if (!pEntry) continue;
@@ -116,6 +112,50 @@ TEST(LogViewTable, SourceLiteralsAreDecodedAndJoined)
     const std::vector<std::string> expected = {"*lpszCmdLine == '\\0'", "printerName == \"\"", "ab\n", "yes", "no"};
     EXPECT_EQ(expected, vxtest::StringLiterals("\"*lpszCmdLine == '\\\\0'\" x \"printerName == \\\"\\\"\" (\"a\"\n  \"b\\n\") "
                                                "f ? \"yes\" : \"no\""));
+}
+
+// Traces of PDIs already shipped are read by these marks: they stay as the PDI writes them.
+TEST(LogViewTable, StepMarksAreThoseOfShippedTraces)
+{
+    const std::vector<std::string> expected = {"",           "handshake",      "installation mutex", "registry values",
+                                               "status retries", "Glue folder", "default printer question", "install type",
+                                               "patches",    "installer start", "product signal",    "clean-up"};
+    std::vector<std::string> marks;
+    for (int i = 0; i < eStepCount; ++i)
+        marks.push_back(PdiStepMark(static_cast<EPdiStep>(i)) ? PdiStepMark(static_cast<EPdiStep>(i)) : "");
+    EXPECT_EQ(expected, marks);
+    EXPECT_STREQ("end", kPdiStepEndMark);
+}
+
+// A format's %s takes any text, its numbers an optional sign and every digit that follows.
+TEST(LogViewTable, FormatsMatchWhatPrintfWrites)
+{
+    const struct
+    {
+        const char* pszFormat;
+        const char* pszText;
+        bool fMatches;
+    } cases[] = {
+        {"RegRetryGetDwordValue (%s, %s) Failed After %d Retries and %d Milliseconds",
+         "RegRetryGetDwordValue (a, b, c) Failed After 3 Retries and -10 Milliseconds", true},
+        {"RegRetryGetDwordValue (%s, %s) Failed After %d Retries and %d Milliseconds", "RegRetryGetDwordValue (, , , , , )", false},
+        {"%s failed", " failed", true},
+        {"%s failed", "a failed b failed", true},
+        {"%s failed", "a failed b", false},
+        {"Process %s returns %d", "Process x returns 12 returns 3", true},
+        {"Process %s returns %d", "Process x returns 3x", false},
+        {"%d1", "121", false},  // a number takes every digit
+        {"%x:%s", "0aF:", true},
+        {"%x:%s", "g:", false},
+        {"%lu%%", "42%", true},
+        {"%2.2d-%s-%s-", "07---", true},
+        {"%s%s", "", true},
+        {"abc", "abcd", false},
+        {"ab%", "ab", false},  // a format cut inside a conversion matches nothing
+    };
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i)
+        EXPECT_EQ(cases[i].fMatches, logview::MatchesFormat(cases[i].pszFormat, cases[i].pszText))
+            << "case " << i << ": \"" << cases[i].pszFormat << "\" on \"" << cases[i].pszText << "\"";
 }
 
 namespace
@@ -177,6 +217,131 @@ TEST(LogViewInput, BadInputGetsAMessageAndExitCode2)
     EXPECT_EQ(2u, noArguments.dwExitCode);
     EXPECT_EQ(0u, noArguments.sOutput.find("vxlogview: no install log given\r\nusage: vxlogview <install log>"))
         << noArguments.sOutput;
+}
+
+namespace
+{
+
+// A log placed for --find, last written the given seconds after a fixed time in the future, so
+// that it is newer than any a test run leaves.
+struct PlacedLog
+{
+    std::string sPath;
+    std::string sBytes;
+    int nSeconds;
+    const char* pszSummary;  // what the listing says of it
+};
+
+FILETIME PlacedTime(int nSeconds)
+{
+    const SYSTEMTIME st = {2037, 6, 0, 1, 12, 0, 0, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    t.QuadPart += static_cast<ULONGLONG>(nSeconds) * 10000000ULL;
+    ft.dwLowDateTime = t.LowPart;
+    ft.dwHighDateTime = t.HighPart;
+    return ft;
+}
+
+::testing::AssertionResult Place(const PlacedLog& log)
+{
+    if (!vxtest::WriteFileBytes(log.sPath, log.sBytes)) return ::testing::AssertionFailure() << "cannot write " << log.sPath;
+    HANDLE hFile = CreateFileA(log.sPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    const FILETIME ft = PlacedTime(log.nSeconds);
+    const bool fSet = hFile != INVALID_HANDLE_VALUE && SetFileTime(hFile, NULL, NULL, &ft);
+    if (hFile != INVALID_HANDLE_VALUE) CloseHandle(hFile);
+    return fSet ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "cannot date " << log.sPath;
+}
+
+// The listing's line of a placed log: local time, size, path and summary.
+std::string ListingLine(const PlacedLog& log)
+{
+    FILETIME ftUtc = PlacedTime(log.nSeconds), ftLocal;
+    SYSTEMTIME st;
+    FileTimeToLocalFileTime(&ftUtc, &ftLocal);
+    FileTimeToSystemTime(&ftLocal, &st);
+    char sz[64];
+    std::snprintf(sz, sizeof(sz), "  %04u-%02u-%02u %02u:%02u:%02u  %10u bytes  ", st.wYear, st.wMonth, st.wDay, st.wHour,
+                  st.wMinute, st.wSecond, static_cast<unsigned>(log.sBytes.size()));
+    return sz + log.sPath + ": " + log.pszSummary;
+}
+
+// The first name of the pattern's form ("vxvxdi%02u.log") that the folder does not hold.
+std::string FreeName(const std::string& sFolder, const char* pszPattern)
+{
+    for (unsigned n = 0; n < 100; ++n)
+    {
+        char szName[32];
+        std::snprintf(szName, sizeof(szName), pszPattern, n);
+        if (GetFileAttributesA((sFolder + "\\" + szName).c_str()) == INVALID_FILE_ATTRIBUTES) return sFolder + "\\" + szName;
+    }
+    return std::string();
+}
+
+// Makes the folder and any missing parents; the ones it made, deepest first, to remove again.
+std::vector<std::string> MakeFolders(const std::string& sFolder)
+{
+    std::vector<std::string> made;
+    if (GetFileAttributesA(sFolder.c_str()) != INVALID_FILE_ATTRIBUTES) return made;
+    made = MakeFolders(vxtest::DirectoryOf(sFolder));
+    if (CreateDirectoryA(sFolder.c_str(), NULL)) made.insert(made.begin(), sFolder);
+    return made;
+}
+
+}  // namespace
+
+// The PDI's logs in the three places a run may leave them (this user's temporary folder, the
+// Windows folder's TEMP and the system account's profile), newest first; --open explains the
+// newest install log with the trace of its run.
+TEST(LogViewFind, ListsTheLogsOfEveryTemporaryFolderNewestFirst)
+{
+    vxtest::ScratchDir userTemp("lvfind");
+    char szSystem[MAX_PATH];
+    GetSystemDirectoryA(szSystem, sizeof(szSystem));
+    const std::string sWindowsTemp = vxtest::WindowsDirectory() + "\\TEMP";
+    const std::string sProfileTemp = std::string(szSystem) + "\\config\\systemprofile\\Local Settings\\Temp";
+    const std::vector<std::string> madeWindows = MakeFolders(sWindowsTemp), madeProfile = MakeFolders(sProfileTemp);
+    const std::string sHeader = kHeader;
+    const std::string sTraceLine = "20370601120031:0001234:0080(0000-0000)(vxfpdi14.exe)Step: ";
+    const PlacedLog logs[] = {
+        {FreeName(sProfileTemp, "vxfpdi9%02u.log"), sTraceLine + "handshake\r\n" + sTraceLine + "end\r\n", 31,
+         "trace; last line \"Step: end\""},
+        {FreeName(sProfileTemp, "vxvxdi%02u.log"),
+         sHeader + "[pdi_install.cpp, Line 130]: Error --> IsFilePresent( sGluePath ) == false\r\nThe PDI Failed\r\n", 30,
+         "The PDI Failed"},
+        {FreeName(sWindowsTemp, "vxvxdi%02u.log"), sHeader + "The PDI Succeeded\r\n", 20, "The PDI Succeeded"},
+        {userTemp.File("vxvxdi00.log"), sHeader + "PDI Pathname = C:\\a\\vxfpdi14.exe\r\n", 10,
+         "no outcome line: the run was ended before it finished (or is still running)"},
+    };
+    for (const PlacedLog& log : logs) ASSERT_TRUE(Place(log));
+    ASSERT_TRUE(Place({userTemp.File("vxvxdi7.log"), sHeader, 40, ""}));  // not a name the PDI gives its logs
+
+    vxtest::ConsoleOptions options;
+    options.environment = {{"TEMP", userTemp.Path()}, {"TMP", userTemp.Path()}};
+    const vxtest::ConsoleResult list = vxtest::RunConsole(Quoted(LogViewExe()) + " --find", options);
+    const vxtest::ConsoleResult open = vxtest::RunConsole(Quoted(LogViewExe()) + " --find --open", options);
+    for (const PlacedLog& log : logs) DeleteFileA(log.sPath.c_str());
+    for (const std::string& sMade : madeProfile) RemoveDirectoryA(sMade.c_str());
+    for (const std::string& sMade : madeWindows) RemoveDirectoryA(sMade.c_str());
+
+    EXPECT_EQ(0u, list.dwExitCode) << list.sOutput;
+    std::vector<std::string> expected = {"Install logs and traces of the PDI, newest first:"};
+    for (const PlacedLog& log : logs) expected.push_back(ListingLine(log));
+    const std::vector<std::string> lines = Lines(list.sOutput);
+    ASSERT_GE(lines.size(), expected.size()) << list.sOutput;
+    EXPECT_EQ(expected, std::vector<std::string>(lines.begin(), lines.begin() + expected.size())) << list.sOutput;
+    EXPECT_EQ(std::string::npos, list.sOutput.find("vxvxdi7.log")) << list.sOutput;
+    for (const std::string& sFolder : {userTemp.Path(), sWindowsTemp, sProfileTemp})
+        EXPECT_NE(std::string::npos, list.sOutput.find("\n  " + sFolder + "\\\r\n")) << sFolder << "\n" << list.sOutput;
+
+    EXPECT_EQ(1u, open.dwExitCode) << open.sOutput;
+    const std::vector<std::string> report = Lines(open.sOutput);
+    EXPECT_EQ("Install log: " + logs[1].sPath, LineStartingWith(report, "Install log:")) << open.sOutput;
+    EXPECT_EQ("Trace:       " + logs[0].sPath, LineStartingWith(report, "Trace:")) << open.sOutput;
+    EXPECT_EQ("Outcome:     The PDI Failed", LineStartingWith(report, "Outcome:")) << open.sOutput;
 }
 
 // A log from another machine: LF or CR LF line ends, its own code page, cut off by a kill.

@@ -1,14 +1,15 @@
-// The medium checker, run as it ships: the sample medium checks clean, each damaged medium
-// yields exactly its finding at its place, and the patches it predicts are the ones the real
-// PDI runs on the same medium.
+// The medium checker: each damaged medium yields exactly its finding at its place, and the
+// patches it predicts are the ones the real PDI runs on the same medium (its checks called
+// in-process); the program as it ships gives its exit codes and output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "support/medium.h"
+#include "checker.h"
+#include "support/flow_medium.h"
 #include "support/test_support.h"
-#include "vxzglue/vxzglue_utils.h"
 
 namespace
 {
@@ -45,32 +46,38 @@ vxtest::ConsoleResult RunMedCheck(const std::string& sFolder, const std::string&
     return vxtest::RunConsole("\"" + MedCheckExe() + "\" \"" + sFolder + "\" " + sOptions);
 }
 
-// "file:line: severity [code]" of every warning and error line.
-std::vector<std::string> Faults(const vxtest::ConsoleResult& result)
+// The checker's findings on a medium, as the program gets them.
+medcheck::FindingList Check(const std::string& sFolder, const std::string& sRelease, const std::string& sLanguage)
+{
+    medcheck::FindingList findings;
+    medcheck::Medium medium;
+    std::string sProblem;
+    EXPECT_TRUE(medcheck::CheckMediumFolder(sFolder, sRelease, sLanguage, medium, findings, &sProblem)) << sProblem;
+    return findings;
+}
+
+// "file:line: severity [code]" of every warning and error.
+std::vector<std::string> Faults(const medcheck::FindingList& findings)
 {
     std::vector<std::string> faults;
-    for (const std::string& sLine : result.Lines())
+    for (const medcheck::Finding& finding : findings.All())
     {
-        const size_t iWarning = sLine.find(": warning [");
-        const size_t iError = sLine.find(": error [");
-        const size_t iSeverity = iWarning != std::string::npos ? iWarning : iError;
-        if (iSeverity == std::string::npos) continue;
-        faults.push_back(sLine.substr(0, sLine.find(']', iSeverity) + 1));
+        if (finding.eSeverity == medcheck::eNote) continue;
+        faults.push_back(medcheck::Place(finding) + ": " + medcheck::SeverityName(finding.eSeverity) + " [" +
+                         finding.sCode + "]");
     }
     return faults;
 }
 
 // The commands a release and language run, as the checker predicts them, in order.
-std::vector<std::string> PredictedPatches(const vxtest::ConsoleResult& result)
+std::vector<std::string> PredictedPatches(const medcheck::FindingList& findings)
 {
     std::vector<std::string> patches;
-    for (const std::string& sLine : result.Lines())
+    for (const medcheck::Finding& finding : findings.All())
     {
-        const size_t i = sLine.find("[patch-command]");
-        if (i == std::string::npos) continue;
-        const size_t iOpen = sLine.find(" runs \"", i);
-        if (iOpen == std::string::npos) continue;
-        patches.push_back(sLine.substr(iOpen + 7, sLine.size() - iOpen - 8));
+        const size_t iOpen = finding.sText.find(" runs \"");
+        if (finding.sCode != "patch-command" || iOpen == std::string::npos) continue;
+        patches.push_back(finding.sText.substr(iOpen + 7, finding.sText.size() - iOpen - 8));
     }
     return patches;
 }
@@ -84,19 +91,41 @@ std::string Replaced(std::string sText, const std::string& sFind, const std::str
 
 }  // namespace
 
-TEST(MedCheck, SampleMediumChecksClean)
+// By default the errors and warnings come first, then the table of what the PDI does per
+// release and language, then the counts: the sample's output fits on one screen. --verbose
+// adds the notes.
+TEST(MedCheck, DefaultOutputIsFindingsTableAndCounts)
 {
     const std::string sSample = vxtest::WinPathFromUnix(vxtest::Env("VX_BINARY_DIR")) + "\\sample\\medium";
     const vxtest::ConsoleResult result = RunMedCheck(sSample, "");
-    ASSERT_TRUE(result.fFinished);
     EXPECT_EQ(0u, result.dwExitCode) << result.sOutput;
-    EXPECT_EQ(std::vector<std::string>(), Faults(result));
-    ASSERT_FALSE(result.Lines().empty());
-    EXPECT_EQ("0 error(s), 0 warning(s)", result.Lines().back());
+    const std::vector<std::string> lines = result.Lines();
+    ASSERT_GE(lines.size(), 3u) << result.sOutput;
+    EXPECT_LE(lines.size(), 25u) << result.sOutput;
+    for (const std::string& sLine : lines) EXPECT_LE(sLine.size(), 80u) << sLine;
+    EXPECT_EQ("Patches and the default-printer question per release and language:", lines[0]);
+    EXPECT_EQ("           0x0409 0x0809 0x0C0A 0x040A 0x0411", lines[1]);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "  winxp    [OSPatches] 2, asks 1/2"), lines.end())
+        << result.sOutput;
+    EXPECT_EQ(0u, lines.back().find("0 error(s), 0 warning(s), ")) << lines.back();
+    EXPECT_NE(std::string::npos, lines.back().find(" note(s) (--verbose shows them)")) << lines.back();
+
+    const vxtest::ConsoleResult verbose = RunMedCheck(sSample, "--verbose");
+    EXPECT_NE(std::string::npos, verbose.sOutput.find(": note [patch-command] winxp 0x0C0A: patch 1 runs")) << verbose.sOutput;
+    EXPECT_EQ(lines.back().substr(0, lines.back().find(" (")), verbose.Lines().back());
+
     // Every release reads the plain list; the question is asked on Windows 2000 and XP only.
-    const vxtest::ConsoleResult xp = RunMedCheck(sSample, "--release winxp --language 0x0C0A");
     EXPECT_EQ(std::vector<std::string>({"patches\\fix1.exe /quiet", "patches\\fix2.exe /norestart"}),
-              PredictedPatches(xp));
+              PredictedPatches(Check(sSample, "winxp", "0x0C0A")));
+
+    vxtest::ScratchMedium damaged(Replaced(kAutorun, "SilentInstall=No\r\n", "SilentInstall=No\r\nSilentInstall=No\r\n"), kModels);
+    ASSERT_TRUE(damaged.AddRecorder("patches\\fix1.exe"));
+    ASSERT_TRUE(damaged.AddRecorder("vxzsetup.exe"));
+    const vxtest::ConsoleResult warned = RunMedCheck(damaged.Root(), "--release winxp");
+    EXPECT_EQ(1u, warned.dwExitCode);
+    ASSERT_GE(warned.Lines().size(), 2u);
+    EXPECT_EQ(0u, warned.Lines()[0].find("autorun.inf:7: warning [key-repeated] ")) << warned.sOutput;
+    EXPECT_EQ("Patches and the default-printer question per release and language:", warned.Lines()[1]);
 }
 
 TEST(MedCheck, CleanScratchMediumAndJson)
@@ -127,7 +156,7 @@ struct DamageCase
     std::string sReplacement;
     std::string sRemove;  // a file of the clean medium left out
     std::string sFault;   // the one finding expected
-    DWORD dwExitCode;
+    int nExitCode;
 };
 
 std::vector<DamageCase> DamageCases()
@@ -193,10 +222,78 @@ TEST(MedCheck, EachDamagedMediumYieldsItsFinding)
         {
             ASSERT_TRUE(DeleteFileA((medium.Root() + "\\" + damage.sRemove).c_str()));
         }
-        const vxtest::ConsoleResult result = RunMedCheck(medium.Root(), "--release winxp --language 0x0409");
-        ASSERT_TRUE(result.fFinished);
-        EXPECT_EQ(std::vector<std::string>({damage.sFault}), Faults(result)) << result.sOutput;
-        EXPECT_EQ(damage.dwExitCode, result.dwExitCode);
+        const medcheck::FindingList findings = Check(medium.Root(), "winxp", "0x0409");
+        EXPECT_EQ(std::vector<std::string>({damage.sFault}), Faults(findings));
+        EXPECT_EQ(damage.nExitCode, findings.ExitCode());
+    }
+}
+
+namespace
+{
+
+// The ANSI text as an editor saves it in UTF-16, each character a pair of bytes.
+std::string Utf16(const std::string& sText, bool fLittleEndian, bool fMark)
+{
+    std::string sBytes = fMark ? (fLittleEndian ? "\xFF\xFE" : "\xFE\xFF") : "";
+    for (char c : sText) sBytes += fLittleEndian ? std::string(1, c) + '\0' : std::string(1, '\0') + c;
+    return sBytes;
+}
+
+struct EncodingCase
+{
+    const char* pszName;
+    bool fModels;           // the model file is saved so, else autorun.inf
+    std::string (*pfnSave)(const std::string& sText);
+    std::string sFault;     // the one finding expected, "" for none
+    const char* pszSays;    // what its text names
+    int nExitCode;
+};
+
+}  // namespace
+
+// A file in an encoding the reader does not read gets one finding on its first line that names
+// the encoding and says how to mend it, and nothing of what follows from it.
+TEST(MedCheck, EachEncodingIsNamedInOneFinding)
+{
+    const EncodingCase cases[] = {
+        {"UTF-16 little-endian", false, [](const std::string& s) { return Utf16(s, true, true); },
+         "autorun.inf:1: error [file-encoding]", "UTF-16 (little-endian, with a byte-order mark)", 2},
+        {"UTF-16 little-endian without a mark", false, [](const std::string& s) { return Utf16(s, true, false); },
+         "autorun.inf:1: error [file-encoding]", "UTF-16 (little-endian, without a byte-order mark)", 2},
+        {"UTF-16 big-endian", false, [](const std::string& s) { return Utf16(s, false, true); },
+         "autorun.inf:1: error [file-encoding]", "UTF-16 (big-endian, with a byte-order mark)", 2},
+        {"UTF-16 big-endian without a mark", false, [](const std::string& s) { return Utf16(s, false, false); },
+         "autorun.inf:1: error [file-encoding]", "UTF-16 (big-endian, without a byte-order mark)", 2},
+        {"UTF-8 mark before a header", false, [](const std::string& s) { return "\xEF\xBB\xBF" + s; },
+         "autorun.inf:1: error [file-encoding]", "UTF-8 byte-order mark (bytes EF BB BF): the reader takes them for text "
+                                                 "of line 1, so [Version] is no section header", 2},
+        {"UTF-8 mark before a comment", false, [](const std::string& s) { return "\xEF\xBB\xBF; saved by an editor\r\n" + s; },
+         "autorun.inf:1: warning [file-encoding]", "which it ignores anyway; save the file as ANSI", 1},
+        {"UTF-8 characters in a value", false,
+         [](const std::string& s) { return Replaced(s, "=Quorvane", "=Quorvane Soci\xC3\xA9t\xC3\xA9"); },
+         "autorun.inf:1: warning [file-encoding]", "line 2 reads \"Manufacturer=Quorvane Soci\xC3\xA9t\xC3\xA9\"", 1},
+        {"UTF-8 characters in a comment only", false,
+         [](const std::string& s) { return "; Soci\xC3\xA9t\xC3\xA9 Quorvane\r\n" + s; }, "", "", 0},
+        {"model file in UTF-16", true, [](const std::string& s) { return Utf16(s, true, true); },
+         "models.dat:1: error [file-encoding]", "UTF-16", 2},
+        {"model file with a UTF-8 mark", true, [](const std::string& s) { return "\xEF\xBB\xBF" + s; },
+         "models.dat:1: error [file-encoding]", "[Models] is no section header", 2},
+    };
+    for (const EncodingCase& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        vxtest::ScratchMedium medium(c.fModels ? kAutorun : c.pfnSave(kAutorun), c.fModels ? c.pfnSave(kModels) : kModels);
+        ASSERT_TRUE(medium.AddRecorder("patches\\fix1.exe"));
+        ASSERT_TRUE(medium.AddRecorder("vxzsetup.exe"));
+        const medcheck::FindingList findings = Check(medium.Root(), "winxp", "0x0409");
+        EXPECT_EQ(c.sFault.empty() ? std::vector<std::string>() : std::vector<std::string>({c.sFault}), Faults(findings));
+        EXPECT_EQ(c.nExitCode, findings.ExitCode());
+        for (const medcheck::Finding& finding : findings.All())
+        {
+            if (finding.sCode != "file-encoding") continue;
+            EXPECT_NE(std::string::npos, finding.sText.find(c.pszSays)) << finding.sText;
+            EXPECT_NE(std::string::npos, finding.sText.find("save the file as ANSI, without a byte-order mark")) << finding.sText;
+        }
     }
 }
 
@@ -211,8 +308,6 @@ TEST(MedCheck, MissingFolderIsAFinding)
 namespace
 {
 
-const char kDriver[] = "Quorvane Flow 1234 Series";
-
 // The sections differ per release, service pack and language, with Spanish under the map's
 // own identifier for it.
 const char kQualifiedPatches[] =
@@ -223,51 +318,13 @@ const char kQualifiedPatches[] =
     "[OSPatches.501.3.0x409]\r\n1=patches\\pxpen.exe\r\n"
     "[OSPatches.501.3.0xc0a]\r\n1=patches\\PXPes.exe /S\r\n";
 
-// The Glue's registry results that a PDI run reads, and nothing left of them afterwards.
-class GlueKeys
-{
-public:
-    explicit GlueKeys(const std::string& sGluePath)
-    {
-        Clean();
-        Write("GluePath", sGluePath);
-        Write("PrinterFriendlyName", "Quorvane Flow 1234");
-    }
-    ~GlueKeys() { Clean(); }
-
-private:
-    static std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
-    static void Clean()
-    {
-        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyGlue));
-        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\ABC");
-        vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver");
-        vxtest::SetWineVersionFor("vxfpdi14.exe", "");
-    }
-    static void Write(const char* pszValue, const std::string& sData)
-    {
-        HKEY hKey = NULL;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, DriverKey().c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL));
-        RegSetValueExA(hKey, pszValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(sData.c_str()),
-                       static_cast<DWORD>(sData.size() + 1));
-        RegCloseKey(hKey);
-    }
-};
-
 // The patches the medium's PDI started as the given release, in this test's locale, as entries relative
 // to the medium's root (the recorder logs "ran <name> | <command line>").
-std::vector<std::string> PatchesThePdiRuns(const vxtest::ScratchMedium& medium, const char* pszRelease)
+std::vector<std::string> PatchesThePdiRuns(vxtest::FlowMedium& flow, const char* pszRelease)
 {
+    const vxtest::ScratchMedium& medium = flow.Medium();
     DeleteFileA(medium.RecordFile().c_str());
-    vxtest::SetWineVersionFor("vxfpdi14.exe", pszRelease);
-    const std::string sCommand =
-        "\"" + medium.PdiPath() + "\" -printerdriver=" + kDriver + " -product=Quorvane -port=LPT1:";
-    const vxtest::ProcessResult result = vxtest::RunProcess(
-        sCommand,
-        {{"TEMP", medium.TempFolder()}, {"TMP", medium.TempFolder()}, {"VX_RECORD_FILE", medium.RecordFile()}},
-        120000);
-    EXPECT_TRUE(result.fFinished);
+    EXPECT_TRUE(flow.RunAs(pszRelease, "", {}, 120000).fFinished);
     const std::string sPrefix = medium.PdiFolder() + "\\..\\..\\";
     std::vector<std::string> patches;
     for (const std::string& sRun : medium.RecordedRuns())
@@ -291,14 +348,17 @@ TEST(MedCheckAgreement, PredictsThePatchesThePdiRuns)
     if (wSystem != 0x0409 && wSystem != 0x0C0A) GTEST_SKIP() << "needs an English or a Spanish system";
     std::string sAutorun = Replaced(kAutorun, "SilentInstall=No", "SilentInstall=Yes");
     sAutorun = Replaced(sAutorun, "[OSPatches]\r\n1=patches\\fix1.exe /q\r\n", kQualifiedPatches);
-    vxtest::ScratchMedium medium(sAutorun, Replaced(kModels, "printer=Yes", "printer=No"));
+    vxtest::FlowMedium flow;  // the Glue's keys and events, for the PDI's runs
+    vxtest::ScratchMedium& medium = flow.Medium();
+    ASSERT_TRUE(medium.WriteFile("autorun.inf", sAutorun));
+    ASSERT_TRUE(medium.WriteFile("models.dat", Replaced(kModels, "printer=Yes", "printer=No")));
     for (const char* pszPatch : {"p98", "p2k", "p2kes", "common", "pxp", "pxpen", "pxpes", "vxzsetup"})
     {
         const std::string sPath = std::string(pszPatch) == "vxzsetup" ? "vxzsetup.exe"
                                                                       : std::string("patches\\") + pszPatch + ".exe";
         ASSERT_TRUE(medium.AddRecorder(sPath));
     }
-    const GlueKeys glue(medium.PdiFolder() + "\\");
+    ASSERT_TRUE(flow.RecordGlueInstall());
 
     struct Case
     {
@@ -321,11 +381,9 @@ TEST(MedCheckAgreement, PredictsThePatchesThePdiRuns)
         if (c.wLanguage != wSystem) continue;
         ++nCompared;
         SCOPED_TRACE(std::string(c.pszRelease) + " " + c.pszLanguage);
-        const vxtest::ConsoleResult check =
-            RunMedCheck(medium.Root(), std::string("--release ") + c.pszRelease + " --language " + c.pszLanguage);
-        const std::vector<std::string> predicted = PredictedPatches(check);
-        const std::vector<std::string> ran = PatchesThePdiRuns(medium, c.pszRelease);
-        EXPECT_EQ(ran, predicted) << check.sOutput;
+        const std::vector<std::string> predicted = PredictedPatches(Check(medium.Root(), c.pszRelease, c.pszLanguage));
+        const std::vector<std::string> ran = PatchesThePdiRuns(flow, c.pszRelease);
+        EXPECT_EQ(ran, predicted);
         // Pinned as well, so that a checker and a PDI that both ran nothing would not agree.
         EXPECT_EQ(c.expected, predicted);
     }

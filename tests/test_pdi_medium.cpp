@@ -71,11 +71,7 @@ TEST(InMedium, SoftwareInstalledIs)
     const std::string sGuid = vxtest::Env("VX_GUID");
     if (!sGuid.empty())
     {
-        HKEY hKey = NULL;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane\\Installed Products", 0, NULL,
-                                                 0, KEY_WRITE, NULL, &hKey, NULL));
-        RegSetValueExA(hKey, sGuid.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
-        RegCloseKey(hKey);
+        ASSERT_TRUE(vxtest::WriteRegistryString("SOFTWARE\\Quorvane\\Installed Products", sGuid.c_str(), "1"));
     }
     EXPECT_EQ(vxtest::Env("VX_EXPECT") == "1", IsSoftwareInstalled("\\..\\..\\"));
 }
@@ -97,19 +93,8 @@ TEST(InMedium, GlueRanBeforeIs)
     vxtest::InstallLogCapture capture;
     const std::string sStatus = vxtest::Env("VX_STATUS_B");
     const std::string sKey = ToStd(g_sRegKeyGlue) + "\\Model B";
-    HKEY hKey = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL));
-    if (vxtest::Env("VX_STATUS_TYPE") == "dword")
-    {
-        const DWORD dwStatus = 0;
-        RegSetValueExA(hKey, "statuscode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwStatus), sizeof(dwStatus));
-    }
-    else
-    {
-        RegSetValueExA(hKey, "statuscode", 0, REG_SZ, reinterpret_cast<const BYTE*>(sStatus.c_str()),
-                       static_cast<DWORD>(sStatus.size() + 1));
-    }
-    RegCloseKey(hKey);
+    ASSERT_TRUE(vxtest::Env("VX_STATUS_TYPE") == "dword" ? vxtest::WriteRegistryDword(sKey, "statuscode", 0)
+                                                         : vxtest::WriteRegistryString(sKey, "statuscode", sStatus));
     EXPECT_EQ(vxtest::Env("VX_EXPECT") == "1", HasGlueRunBefore());
     // Model A has no key: its failed read is in the log; Model B's value decides.
     bool fSawModelA = false;

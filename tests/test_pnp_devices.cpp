@@ -134,14 +134,9 @@ std::string StandardTree(const std::string& sVolumePdo, bool fVolumeInterface = 
     return s;
 }
 
-void SetEnumValue(const std::string& sId, const char* pszName, DWORD dwType, const std::string& sData)
+bool SetEnumValue(const std::string& sId, const char* pszName, DWORD dwType, const std::string& sData)
 {
-    HKEY hKey = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, ("Enum\\" + sId).c_str(), 0, NULL, 0,
-                                             KEY_ALL_ACCESS, NULL, &hKey, NULL));
-    RegSetValueExA(hKey, pszName, 0, dwType, reinterpret_cast<const BYTE*>(sData.data()),
-                   static_cast<DWORD>(sData.size()));
-    RegCloseKey(hKey);
+    return vxtest::WriteRegistryValue("Enum\\" + sId, pszName, dwType, sData.data(), static_cast<DWORD>(sData.size()));
 }
 
 // ---- the port name ------------------------------------------------------------------------
@@ -394,8 +389,8 @@ protected:
 TEST_F(PnpWine9x, PropertiesComeFromTheEnumKey)
 {
     const CDeviceObject& device = m_device;
-    SetEnumValue("ROOT\\WINE\\WINEBUS", "DeviceDesc", REG_SZ, std::string("Bus of the 98 tree\0", 19));
-    SetEnumValue("ROOT\\WINE\\WINEBUS", "HardwareID", REG_BINARY, std::string("*PNP0A03\0ROOT\\BUS\0\0", 20));
+    ASSERT_TRUE(SetEnumValue("ROOT\\WINE\\WINEBUS", "DeviceDesc", REG_SZ, std::string("Bus of the 98 tree\0", 19)));
+    ASSERT_TRUE(SetEnumValue("ROOT\\WINE\\WINEBUS", "HardwareID", REG_BINARY, std::string("*PNP0A03\0ROOT\\BUS\0\0", 20)));
 
     CVxCiString sValue;
     EXPECT_EQ(0, device.GetRegistryProperty(SPDRP_DEVICEDESC, sValue));
@@ -769,9 +764,9 @@ TEST_F(PnpDouble9x, TheCardReaderIsFoundThroughItsDriveLetterAssignment)
     TreeFile tree(StandardTree("\\Device\\Unused") +
                   "node|fixed|root|{4D36E967-E325-11CE-BFC1-08002BE10318}|ESDI\\GENERIC_IDE_DISK\\0\n"
                   "node|unassigned|root|{4D36E967-E325-11CE-BFC1-08002BE10318}|SCSI\\NO_LETTER\\0\n");
-    SetEnumValue("ESDI\\GENERIC_IDE_DISK\\0", "CurrentDriveLetterAssignment", REG_SZ, std::string("C\0", 2));
-    SetEnumValue("USBSTOR\\DISK&VEN_VXZ&PROD_CARD_READER&REV_1.00\\7&2&0", "CurrentDriveLetterAssignment", REG_SZ,
-                 std::string(1, static_cast<char>(std::toupper(drive.Letter()))) + '\0');
+    ASSERT_TRUE(SetEnumValue("ESDI\\GENERIC_IDE_DISK\\0", "CurrentDriveLetterAssignment", REG_SZ, std::string("C\0", 2)));
+    ASSERT_TRUE(SetEnumValue("USBSTOR\\DISK&VEN_VXZ&PROD_CARD_READER&REV_1.00\\7&2&0", "CurrentDriveLetterAssignment", REG_SZ,
+                 std::string(1, static_cast<char>(std::toupper(drive.Letter()))) + '\0'));
 
     CDeviceObject device;
     ASSERT_EQ(0, device.InitFromDriveLetter(drive.Letter()));  // lower case matches the upper-case value

@@ -29,16 +29,6 @@ CPort MakePort(const char* pszName)
     return port;
 }
 
-bool SetStringValue(HKEY hRoot, const char* pszKey, const char* pszName, const std::string& sValue)
-{
-    HKEY hKey = NULL;
-    if (RegCreateKeyExA(hRoot, pszKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS) return false;
-    const LONG lResult = RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(sValue.c_str()),
-                                        static_cast<DWORD>(sValue.size() + 1));
-    RegCloseKey(hKey);
-    return lResult == ERROR_SUCCESS;
-}
-
 }  // namespace
 
 TEST(PortInit, NameLengthLimits)
@@ -202,7 +192,7 @@ TEST(PortClass, ParallelPortMappedToNetworkIsNotDirect)
 {
     vxtest::RegistryRedirect hkcu(HKEY_CURRENT_USER);
     ASSERT_TRUE(hkcu.Key() != NULL);
-    ASSERT_TRUE(SetStringValue(HKEY_CURRENT_USER, "Network\\Persistent\\LPT1", "RemotePath", "\\\\SRV\\Laser"));
+    ASSERT_TRUE(vxtest::WriteRegistryString("Network\\Persistent\\LPT1", "RemotePath", "\\\\SRV\\Laser", HKEY_CURRENT_USER));
     // The key alone, without the value, is no redirection.
     HKEY hKey = NULL;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Network\\Persistent\\LPT2", 0, NULL, 0,
@@ -240,10 +230,10 @@ TEST(PortIrLpt, Windows9xReadsVirtualLptPortName)
     // No infrared key: never infrared, not even "IR".
     EXPECT_EQ(0u, MakePort("IR").IsIrLPT());
 
-    ASSERT_TRUE(SetStringValue(HKEY_LOCAL_MACHINE, "Enum\\INFRARED\\VirtualPorts", "Other", "x"));
+    ASSERT_TRUE(vxtest::WriteRegistryString("Enum\\INFRARED\\VirtualPorts", "Other", "x"));
     EXPECT_EQ(0u, MakePort("LPT3:").IsIrLPT()) << "key without the value";
 
-    ASSERT_TRUE(SetStringValue(HKEY_LOCAL_MACHINE, "Enum\\INFRARED\\VirtualPorts", "VirtualLptPortName", "LPT3"));
+    ASSERT_TRUE(vxtest::WriteRegistryString("Enum\\INFRARED\\VirtualPorts", "VirtualLptPortName", "LPT3"));
     EXPECT_EQ(1u, MakePort("LPT3:").IsIrLPT());
     EXPECT_EQ(1u, MakePort("lpt3").IsIrLPT());
     EXPECT_EQ(1u, MakePort("LPT").IsIrLPT());  // the shorter length counts
@@ -252,10 +242,10 @@ TEST(PortIrLpt, Windows9xReadsVirtualLptPortName)
 
     // Nine characters fit; ten do not and count as unreadable.
     ASSERT_TRUE(
-        SetStringValue(HKEY_LOCAL_MACHINE, "Enum\\INFRARED\\VirtualPorts", "VirtualLptPortName", "IRPORT123"));
+        vxtest::WriteRegistryString("Enum\\INFRARED\\VirtualPorts", "VirtualLptPortName", "IRPORT123"));
     EXPECT_EQ(1u, MakePort("IRPORT123").IsIrLPT());
     ASSERT_TRUE(
-        SetStringValue(HKEY_LOCAL_MACHINE, "Enum\\INFRARED\\VirtualPorts", "VirtualLptPortName", "IRPORT1234"));
+        vxtest::WriteRegistryString("Enum\\INFRARED\\VirtualPorts", "VirtualLptPortName", "IRPORT1234"));
     EXPECT_EQ(0u, MakePort("IRPORT1234").IsIrLPT());
 }
 

@@ -1,6 +1,7 @@
-// The profile reader's parse against the line-by-line parser it replaced, which is kept here as
-// the reference: on the profile tests' generated files and the reliability suite's damaged media
-// files, both must give the same sections, key lines and values.
+// The profile reader's parse and the medium checker's scan against the line-by-line parser the
+// reader replaced, which is kept here as the reference: on the profile tests' generated files and
+// the reliability suite's damaged media files, all three must give the same sections, key lines
+// and values.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "file_scan.h"
 #include "infrastructure/ci_string.h"
 #include "parsed_profile.h"
 #include "support/hostile_text.h"
@@ -214,6 +216,31 @@ std::vector<std::string> ParsedLines(const CParsedProfile& parsed)
     return lines;
 }
 
+// The checker's sections and key lines in the reference's form: a key's last line gives its value.
+legacy::Sections AsSections(const medcheck::ScannedFile& file)
+{
+    legacy::Sections sections;
+    for (const auto& scanned : file.sections)
+    {
+        legacy::Section& section = sections[scanned.first];
+        for (const medcheck::ScannedKey& key : scanned.second.keys)
+        {
+            section.keyOrder.push_back(key.sKey.c_str());
+            section.values[key.sKey.c_str()] = key.sValue.c_str();
+        }
+    }
+    return sections;
+}
+
+// Fails, naming sWhat and the first difference, when the lines differ.
+void ExpectSameLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual,
+                     const std::string& sWhat)
+{
+    for (size_t i = 0; i < expected.size() && i < actual.size(); ++i)
+        ASSERT_EQ(expected[i], actual[i]) << sWhat << ", line " << i;
+    ASSERT_EQ(expected.size(), actual.size()) << sWhat;
+}
+
 std::string Flipped(const CVxCiString& s)
 {
     std::string sOut(s.c_str(), s.size());
@@ -225,7 +252,7 @@ std::string Flipped(const CVxCiString& s)
     return sOut;
 }
 
-// Parses sFile both ways and fails, naming sWhat and the first difference, when they differ.
+// Parses sFile all three ways and fails, naming sWhat and the first difference, when they differ.
 void ExpectSameParse(const std::string& sFile, const std::string& sWhat)
 {
     legacy::Sections sections;
@@ -244,11 +271,16 @@ void ExpectSameParse(const std::string& sFile, const std::string& sWhat)
         std::fclose(pFile);
     }
     const std::vector<std::string> expected = LegacyLines(sections);
-    const std::vector<std::string> actual = ParsedLines(parsed);
-    for (size_t i = 0; i < expected.size() && i < actual.size(); ++i)
-        ASSERT_EQ(expected[i], actual[i]) << sWhat << ", line " << i;
-    ASSERT_EQ(expected.size(), actual.size()) << sWhat;
+    ASSERT_NO_FATAL_FAILURE(ExpectSameLines(expected, ParsedLines(parsed), sWhat + ", the reader"));
     ASSERT_EQ(sections.size(), parsed.SectionCount()) << sWhat;
+    medcheck::FindingList findings;
+    const medcheck::ScannedFile scanned = medcheck::ScanProfileFile(sFile, "diff.ini", findings);
+    // A file the checker takes for UTF-16 or a section lost to a UTF-8 mark gets that one finding
+    // and is not read further.
+    if (scanned.fMisencoded)
+        ASSERT_EQ(1u, findings.All().size()) << sWhat;
+    else
+        ASSERT_NO_FATAL_FAILURE(ExpectSameLines(expected, LegacyLines(AsSections(scanned)), sWhat + ", the checker"));
 
     // Lookups by each key as the cache holds it and in the other letter case.
     for (const auto& section : sections)

@@ -32,16 +32,6 @@ std::vector<std::string> Summaries(const vxtest::InstallLogCapture& log)
     return summaries;
 }
 
-LONG SetRaw(const std::string& sPath, const char* pszName, DWORD dwType, const void* pData, DWORD cbData)
-{
-    HKEY hKey = NULL;
-    LONG l = RegCreateKeyExA(HKEY_LOCAL_MACHINE, sPath.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL);
-    if (l != ERROR_SUCCESS) return l;
-    l = RegSetValueExA(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cbData);
-    RegCloseKey(hKey);
-    return l;
-}
-
 // The type and size stored, or a negative size when the value is missing.
 struct Stored
 {
@@ -192,7 +182,7 @@ TEST_F(Registry, GetStringOfStoredData)
     for (size_t i = 0; i < sizeof(kCases) / sizeof(kCases[0]); ++i)
     {
         const std::string sName = "v" + std::to_string(i);
-        ASSERT_EQ(ERROR_SUCCESS, SetRaw(kKey, sName.c_str(), kCases[i].dwType, kCases[i].sBytes.data(),
+        ASSERT_TRUE(vxtest::WriteRegistryValue(kKey, sName.c_str(), kCases[i].dwType, kCases[i].sBytes.data(),
                                         static_cast<DWORD>(kCases[i].sBytes.size())))
             << i;
         Clear();
@@ -409,7 +399,7 @@ TEST_F(Registry, GetDwordPreconditionsAndStoredData)
     for (size_t i = 0; i < sizeof(kData) / sizeof(kData[0]); ++i)
     {
         const std::string sName = "n" + std::to_string(i);
-        ASSERT_EQ(ERROR_SUCCESS, SetRaw(kKey, sName.c_str(), kData[i].dwType, kData[i].sBytes.data(),
+        ASSERT_TRUE(vxtest::WriteRegistryValue(kKey, sName.c_str(), kData[i].dwType, kData[i].sBytes.data(),
                                         static_cast<DWORD>(kData[i].sBytes.size())))
             << i;
         Clear();
@@ -726,7 +716,7 @@ TEST_F(Registry, RecursiveDeleteRemovesTheWholeSubtree)
         {
             const std::string sLeaf = sTop + "\\B" + std::to_string(b) + "\\C" + std::to_string(c);
             ASSERT_TRUE(MakeKey(sLeaf));
-            ASSERT_EQ(ERROR_SUCCESS, SetRaw(sLeaf, "v", REG_SZ, "x", 2));
+            ASSERT_TRUE(vxtest::WriteRegistryValue(sLeaf, "v", REG_SZ, "x", 2));
             keys.push_back(sLeaf);
         }
     }
@@ -866,9 +856,9 @@ TEST_F(Registry, FailedFlushLeavesTheWriteDone)
 TEST_F(Registry, ParameterFallsBackToTheDriversGlueKey)
 {
     const std::string sDriverKey = ToStd(g_sRegKeyGlue) + "\\Model 1234 Series";
-    ASSERT_EQ(ERROR_SUCCESS, SetRaw(sDriverKey, "port", REG_SZ, "USB001", 7));
-    ASSERT_EQ(ERROR_SUCCESS, SetRaw(sDriverKey, "product", REG_SZ, "", 1));
-    ASSERT_EQ(ERROR_SUCCESS, SetRaw(sDriverKey, "path", REG_EXPAND_SZ, "%TEMP%", 7));
+    ASSERT_TRUE(vxtest::WriteRegistryValue(sDriverKey, "port", REG_SZ, "USB001", 7));
+    ASSERT_TRUE(vxtest::WriteRegistryValue(sDriverKey, "product", REG_SZ, "", 1));
+    ASSERT_TRUE(vxtest::WriteRegistryValue(sDriverKey, "path", REG_EXPAND_SZ, "%TEMP%", 7));
     Clear();
 
     CVxCiString s = "sentinel";

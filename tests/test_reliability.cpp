@@ -17,6 +17,7 @@
 #include "support/pdi_process.h"
 #include "support/spooler_printers.h"
 #include "support/test_support.h"
+#include "vx_owners.h"
 #include "vxzglue/vxzglue_utils.h"
 
 namespace
@@ -42,22 +43,7 @@ std::string UninstallKey(const std::string& sDriver) { return ToStd(g_sRegKeyUni
 
 void SetValue(const std::string& sKey, const char* pszName, DWORD dwType, const std::string& sData)
 {
-    HKEY hKey = NULL;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(hKey, pszName, 0, dwType, reinterpret_cast<const BYTE*>(sData.data()),
-                   static_cast<DWORD>(sData.size()));
-    RegCloseKey(hKey);
-}
-
-void SetString(const std::string& sKey, const char* pszName, const std::string& sText)
-{
-    SetValue(sKey, pszName, REG_SZ, std::string(sText.c_str(), sText.size() + 1));
-}
-
-void SetDword(const std::string& sKey, const char* pszName, DWORD dw)
-{
-    SetValue(sKey, pszName, REG_DWORD, std::string(reinterpret_cast<const char*>(&dw), sizeof(dw)));
+    vxtest::WriteRegistryValue(sKey, pszName, dwType, sData.data(), static_cast<DWORD>(sData.size()));
 }
 
 void DeleteValue(const std::string& sKey, const char* pszName)
@@ -103,10 +89,10 @@ private:
 // What the Glue leaves in the registry for the PDI after a driver install.
 void RecordGlueInstall(const std::string& sDriver, const std::string& sGluePath, const std::string& sPrinter)
 {
-    SetString(DriverKey(sDriver), "GluePath", sGluePath);
-    SetString(DriverKey(sDriver), "PrinterFriendlyName", sPrinter);
-    SetDword(DriverKey(sDriver), "statuscode", 0);
-    SetString(UninstallKey(sDriver) + "\\Files", "DisplayName", sDriver);
+    vxtest::WriteRegistryString(DriverKey(sDriver), "GluePath", sGluePath);
+    vxtest::WriteRegistryString(DriverKey(sDriver), "PrinterFriendlyName", sPrinter);
+    vxtest::WriteRegistryDword(DriverKey(sDriver), "statuscode", 0);
+    vxtest::WriteRegistryString(UninstallKey(sDriver) + "\\Files", "DisplayName", sDriver);
 }
 
 std::string SampleFile(const char* pszName)
@@ -135,7 +121,7 @@ public:
     std::string Command(const std::string& sDriver = kDriver, const std::string& sBefore = std::string(),
                         const std::string& sProduct = kPrinter) const
     {
-        return "\"" + PdiPath() + "\" " + sBefore + "-printerdriver=" + sDriver + " -product=" + sProduct + " -port=LPT1:";
+        return vxtest::PdiCommandLine(PdiPath(), sBefore, sDriver, sProduct);
     }
 };
 
@@ -148,46 +134,37 @@ class GlueSide
 {
 public:
     GlueSide()
+        : m_hRan(CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran")),
+          m_hInstalled(CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Installed_Driver")),
+          m_hFinished(CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Finished")),
+          m_hMutex(CreateMutexA(NULL, FALSE, "VXZ_Installation_Initializing"))
     {
-        m_hRan = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran");
-        m_hInstalled = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Installed_Driver");
-        m_hFinished = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Finished");
-        m_hMutex = CreateMutexA(NULL, FALSE, "VXZ_Installation_Initializing");
     }
-    ~GlueSide()
-    {
-        for (HANDLE h : {m_hRan, m_hInstalled, m_hFinished, m_hMutex})
-        {
-            if (h) CloseHandle(h);
-        }
-    }
-    bool Valid() const { return m_hRan && m_hInstalled && m_hFinished && m_hMutex; }
+    bool Valid() const { return m_hRan.IsValid() && m_hInstalled.IsValid() && m_hFinished.IsValid() && m_hMutex.IsValid(); }
     // Before a run: the PDI must signal the first and reset the other two.
     void PrepareRun()
     {
-        ResetEvent(m_hRan);
-        SetEvent(m_hInstalled);
-        SetEvent(m_hFinished);
+        ResetEvent(m_hRan.Get());
+        SetEvent(m_hInstalled.Get());
+        SetEvent(m_hFinished.Get());
     }
-    bool InstalledSignalled() const { return IsSignalled(m_hInstalled); }
+    bool InstalledSignalled() const { return IsSignalled(m_hInstalled.Get()); }
     // After a successful run every event is signalled and the mutex is free: the Glue takes
     // it at once, and not as abandoned.
     std::string StatesAfterSuccess() const
     {
         std::string sWrong;
-        if (!IsSignalled(m_hRan)) sWrong += " VXZ_Glue_Ran not signalled;";
-        if (!IsSignalled(m_hInstalled)) sWrong += " VXZ_Glue_Installed_Driver not signalled;";
-        if (!IsSignalled(m_hFinished)) sWrong += " VXZ_Glue_Finished not signalled;";
-        const DWORD dwWait = WaitForSingleObject(m_hMutex, 0);
-        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) ReleaseMutex(m_hMutex);
+        if (!IsSignalled(m_hRan.Get())) sWrong += " VXZ_Glue_Ran not signalled;";
+        if (!IsSignalled(m_hInstalled.Get())) sWrong += " VXZ_Glue_Installed_Driver not signalled;";
+        if (!IsSignalled(m_hFinished.Get())) sWrong += " VXZ_Glue_Finished not signalled;";
+        const DWORD dwWait = WaitForSingleObject(m_hMutex.Get(), 0);
+        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) ReleaseMutex(m_hMutex.Get());
         if (dwWait != WAIT_OBJECT_0) sWrong += " the mutex could not be taken (wait result " + std::to_string(dwWait) + ");";
         return sWrong;
     }
 
 private:
-    GlueSide(const GlueSide&);
-    GlueSide& operator=(const GlueSide&);
-    HANDLE m_hRan = NULL, m_hInstalled = NULL, m_hFinished = NULL, m_hMutex = NULL;
+    CUniqueHandle m_hRan, m_hInstalled, m_hFinished, m_hMutex;
 };
 
 std::string Joined(const std::vector<std::string>& lines)
@@ -946,7 +923,7 @@ TEST(ReliabilityCommandLine, GeneratedCommandLinesEndWithAnOutcome)
             if (ReachesInstallFlow(arguments[iSlot], &sDriver))
             {
                 ++nReachedFlow;
-                if (!sDriver.empty()) SetDword(DriverKey(sDriver), "statuscode", 0);
+                if (!sDriver.empty()) vxtest::WriteRegistryDword(DriverKey(sDriver), "statuscode", 0);
             }
             cchLongest = std::max(cchLongest, arguments[iSlot].size());
             const std::string& sTemp = temps[iSlot]->Path();
@@ -998,7 +975,7 @@ void MutateGlueValues(Random& random, const std::string& sDriverKey)
         case 2: SetValue(sDriverKey, "GluePath", REG_SZ, "C:\\no terminator"); break;  // stored without its zero
         case 3: SetValue(sDriverKey, "GluePath", REG_MULTI_SZ, std::string("C:\\\0D:\\\0\0", 9)); break;
         case 4: SetValue(sDriverKey, "PrinterFriendlyName", random.Chance(50) ? REG_DWORD : REG_BINARY, sDword); break;
-        case 5: SetString(sDriverKey, "PrinterFriendlyName", std::string(random.Chance(50) ? 70000 : 300, 'P')); break;
+        case 5: vxtest::WriteRegistryString(sDriverKey, "PrinterFriendlyName", std::string(random.Chance(50) ? 70000 : 300, 'P')); break;
         case 6:
         case 7:
             // A status of the wrong type costs the Glue's retries (seconds, inside the mutex):
@@ -1211,7 +1188,7 @@ PathRun RunFrom(const std::string& sPdiPath, const std::string& sTemp, const std
 {
     PathRun run;
     ChildProcess child;
-    const std::string sCommand = "\"" + sPdiPath + "\" " + sBefore + "-printerdriver=" + kDriver + " -product=" + kPrinter + " -port=LPT1:";
+    const std::string sCommand = vxtest::PdiCommandLine(sPdiPath, sBefore, kDriver, kPrinter);
     const std::map<std::string, std::string> environment = {{"TEMP", sTemp}, {"TMP", sTemp}, {"VX_RECORD_FILE", sRecordFile}};
     const bool fStarted = sPdiPath.size() < MAX_PATH ? child.Start(sCommand, environment)
                                                      : child.StartLongPath(sPdiPath, sCommand, environment);
@@ -1279,7 +1256,7 @@ TEST_F(ReliabilityPaths, ProgramBeyondMaxPathIsNotStarted)
     LongMedium medium(270);
     ASSERT_TRUE(medium.LaidOut());
     ChildProcess child;
-    EXPECT_FALSE(child.Start("\"" + medium.PdiPath() + "\" -printerdriver=" + kDriver + " -product=" + kPrinter + " -port=LPT1:", {}));
+    EXPECT_FALSE(child.Start(vxtest::PdiCommandLine(medium.PdiPath(), "", kDriver, kPrinter), {}));
     // 64-bit Wine says the file or path is not found, 32-bit Wine that the name is invalid.
     const DWORD dwError = GetLastError();
     EXPECT_TRUE(dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND || dwError == ERROR_INVALID_NAME)

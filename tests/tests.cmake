@@ -55,6 +55,7 @@ vx_wine_test(NAME profile_reader_cdrom EXE test_profile_reader SERIAL DRIVES ARG
 vx_wine_test(NAME profile_reader_cdrom_win98 EXE test_profile_reader RELEASE win98 SERIAL DRIVES ARGS --gtest_filter=ProfileCdRom.*)
 vx_wine_test(NAME profile_reader_nt40 EXE test_profile_reader RELEASE nt40 ARGS --gtest_filter=ProfilePlatform.*)
 vx_wine_test(NAME profile_reader_ja EXE test_profile_reader RELEASE winxp LOCALE ja_JP.UTF-8 ARGS --gtest_filter=*CodePage932*)
+# The reader's parse and the checker's scan against the parser the reader replaced.
 vx_wine_test(NAME profile_differential EXE test_profile_differential)
 vx_wine_test(NAME profile_differential_ja EXE test_profile_differential LOCALE ja_JP.UTF-8)
 # Localized strings: the resource library (copied beside the test as "<program>.dll") and a
@@ -76,6 +77,7 @@ vx_wine_test(NAME command_line_ja EXE test_command_line RELEASE winxp LOCALE ja_
 # Benchmark of the cached profile reader (prints figures; not a test).
 add_executable(bench_profile ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_profile.cpp)
 target_link_libraries(bench_profile PRIVATE vxinfra)
+target_include_directories(bench_profile PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(bench_profile PRIVATE ${VX_WARNINGS})
 # Device models, the factory and its language map. The model and INF sections differ between
 # the NT family and Windows 9x; the language map is checked on a Spanish and a Japanese system.
@@ -134,14 +136,24 @@ foreach(locale en_US es_ES)
   vx_wine_test(NAME medcheck_agreement_${locale} EXE test_medcheck SERIAL TIMEOUT 600 LOCALE ${locale}.UTF-8
                ARGS --gtest_filter=MedCheckAgreement.* ENV "VX_MEDCHECK_EXE=$<TARGET_FILE:vxmedcheck>")
 endforeach()
+include(${CMAKE_SOURCE_DIR}/tools/vxmedcheck/units.cmake)
+target_link_libraries(test_medcheck PRIVATE vxmedcheck_units)
+target_link_libraries(test_profile_differential PRIVATE vxmedcheck_units)
 add_dependencies(test_medcheck vxmedcheck sample_medium)
+# What the shipped tools do alike: their option parser, --help and --version, and no file left
+# in the temporary folder.
+include(${CMAKE_SOURCE_DIR}/tools/common/common.cmake)
+target_link_libraries(test_shipped_tools PRIVATE vxtool_common)
+add_dependencies(test_shipped_tools vxmedcheck vxlogview sample_medium)
+vx_wine_test(NAME shipped_tools EXE test_shipped_tools
+             ENV "VX_MEDCHECK_EXE=$<TARGET_FILE:vxmedcheck>" "VX_LOGVIEW_EXE=$<TARGET_FILE:vxlogview>")
 # The log viewer: its table against the PDI's sources, bad input, and real runs of the PDI
 # explained (real HKLM keys and fixed names). The first run keeps an HTML report of a successful
 # and of a failed run, which the browser check then opens (Linux side: a browser in Wine's reach
 # would need a Windows build).
 include(${CMAKE_SOURCE_DIR}/tools/vxlogview/units.cmake)
 target_sources(test_log_analyzer PRIVATE ${VXLOGVIEW_UNIT_SOURCES})
-target_include_directories(test_log_analyzer PRIVATE ${CMAKE_SOURCE_DIR}/tools/vxlogview)
+target_include_directories(test_log_analyzer PRIVATE ${VXLOGVIEW_INCLUDE_DIRS})
 add_dependencies(test_log_analyzer vxlogview)
 vx_wine_test(NAME log_analyzer EXE test_log_analyzer SERIAL ENV VX_LOGVIEW_EXE=$<TARGET_FILE:vxlogview>
              ARGS --gtest_filter=-*TooLong)
@@ -161,3 +173,9 @@ foreach(release winxp64 win2003)
                ARGS --gtest_filter=*GlueView64.*)
 endforeach()
 vx_wine_test(NAME glue_view EXE test_glue_view SERIAL ARGS --gtest_filter=GlueView32.*)
+# Benchmark, not a test: the viewer on hostile lines and a 64 MB log of them, the checker on a
+# section of many keys.
+add_executable(bench_tools ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_tools.cpp ${VXLOGVIEW_UNIT_SOURCES})
+target_include_directories(bench_tools PRIVATE ${VXLOGVIEW_INCLUDE_DIRS})
+target_link_libraries(bench_tools PRIVATE vxtest_support vxmedcheck_units)
+target_compile_options(bench_tools PRIVATE ${VX_WARNINGS})

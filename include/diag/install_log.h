@@ -57,6 +57,10 @@ CVxCiString InstallLogSourcePath(const char* pszFile);
 
 // Writes a failed condition of the PDI's code ("Error --> <condition text>") at level 0 with
 // the caller's file and line; evaluates to false so that a check can return it.
+// The condition texts are the system's own and frozen: each is written byte for byte as the PDI
+// has always written it, even where it names a variable the code no longer has. They are keys:
+// the log viewer's table of explanations (tools/vxlogview) and the tests match on them, so a
+// changed or new text needs its entry there (the log_analyzer test fails until it has one).
 #define LOG_CONDITION_FAILED(text) \
     (g_InstallLog.LogError(0, InstallLogSourcePath(__FILE__).c_str(), __LINE__, "Error --> %s", (text)), false)
 

@@ -13,30 +13,7 @@
 #include <utility>
 #include <vector>
 
-// Byte facts of the process's code page and C library, read once: the upper-case conversion
-// that orders and matches names (the same as the case-insensitive string's) and the lead bytes
-// of double-byte characters.
-class CProfileBytes
-{
-public:
-    static const CProfileBytes& Get();
-    unsigned char Upper(char c) const { return m_upper[static_cast<unsigned char>(c)]; }
-    bool IsLead(char c) const { return m_lead[static_cast<unsigned char>(c)]; }
-    bool HasLeadBytes() const { return m_fAnyLead; }
-
-private:
-    CProfileBytes();
-    unsigned char m_upper[256];
-    bool m_lead[256];
-    bool m_fAnyLead;
-};
-
-// Text held by a parsed file; not NUL-terminated.
-struct CProfileSpan
-{
-    const char* p;
-    size_t cch;
-};
+#include "profile_syntax.h"
 
 // A growing array that never moves what it holds: blocks of a fixed size, so that growth
 // copies nothing and leaves at most one block partly unused.

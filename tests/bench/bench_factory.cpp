@@ -13,30 +13,15 @@
 #include "infrastructure/qualified_values.h"
 #include "support/import_patch.h"
 #include "support/model_medium.h"
+#include "support/stopwatch.h"
 #include "support/test_support.h"
 
 namespace
 {
 
-class CStopwatch
-{
-public:
-    CStopwatch() { QueryPerformanceCounter(&m_start); }
-    double Milliseconds() const
-    {
-        LARGE_INTEGER now, frequency;
-        QueryPerformanceCounter(&now);
-        QueryPerformanceFrequency(&frequency);
-        return 1000.0 * static_cast<double>(now.QuadPart - m_start.QuadPart) / static_cast<double>(frequency.QuadPart);
-    }
-
-private:
-    LARGE_INTEGER m_start;
-};
-
 double ReadBytes(const std::vector<std::string>& files, size_t* pcbTotal)
 {
-    CStopwatch watch;
+    vxtest::Stopwatch watch;
     size_t cb = 0;
     for (const std::string& sFile : files)
     {
@@ -51,7 +36,7 @@ double ReadBytes(const std::vector<std::string>& files, size_t* pcbTotal)
 template <class TCall>
 double MicrosecondsPerCall(int nCalls, TCall call)
 {
-    CStopwatch watch;
+    vxtest::Stopwatch watch;
     for (int i = 0; i < nCalls; ++i) call();
     return watch.Milliseconds() * 1000.0 / nCalls;
 }
@@ -250,13 +235,13 @@ int main()
     }
 
     CFactory factory;
-    CStopwatch first;
+    vxtest::Stopwatch first;
     factory.Init(medium.sDataFile.c_str(), 1);
     const double msFirst = first.Milliseconds();
     const size_t cModels = factory.GetModelList().size();
 
     CFactory again;
-    CStopwatch second;
+    vxtest::Stopwatch second;
     again.Init(medium.sDataFile.c_str(), 1);  // the files are parsed already
     const double msAgain = second.Milliseconds();
 

@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "support/pdi_process.h"
 #include "support/spooler_printers.h"
 #include "support/test_support.h"
+#include "vx_owners.h"
 
 namespace
 {
@@ -35,21 +37,6 @@ double Now()
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-bool SetValue(const std::string& sKey, const char* pszName, DWORD dwType, const void* pData, DWORD cbData)
-{
-    HKEY hKey = NULL;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &hKey, NULL) != ERROR_SUCCESS)
-        return false;
-    const LONG l = RegSetValueExA(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cbData);
-    RegCloseKey(hKey);
-    return l == ERROR_SUCCESS;
-}
-
-bool SetString(const std::string& sKey, const char* pszName, const std::string& sValue)
-{
-    return SetValue(sKey, pszName, REG_SZ, sValue.c_str(), static_cast<DWORD>(sValue.size() + 1));
-}
-
 void ForgetEarlierRuns()
 {
     vxtest::DeleteKeyTree(HKEY_LOCAL_MACHINE, kGlueKey);
@@ -62,11 +49,11 @@ void ForgetEarlierRuns()
 bool RecordGlueInstall(const std::string& sPdiFolder)
 {
     const std::string sDriverKey = std::string(kGlueKey) + "\\" + kDriver;
-    const DWORD dwStatus = 0;
-    return SetString(sDriverKey, "GluePath", sPdiFolder + "\\") &&
-           SetString(sDriverKey, "PrinterFriendlyName", kPrinter) &&
-           SetValue(sDriverKey, "statuscode", REG_DWORD, &dwStatus, sizeof(dwStatus)) &&
-           SetString(std::string(kUninstallKey) + "\\" + kDriver + "_Driver\\Files", "DisplayName", kDriver);
+    return vxtest::WriteRegistryString(sDriverKey, "GluePath", sPdiFolder + "\\") &&
+           vxtest::WriteRegistryString(sDriverKey, "PrinterFriendlyName", kPrinter) &&
+           vxtest::WriteRegistryDword(sDriverKey, "statuscode", 0) &&
+           vxtest::WriteRegistryString(std::string(kUninstallKey) + "\\" + kDriver + "_Driver\\Files", "DisplayName",
+                                       kDriver);
 }
 
 // Milliseconds of one run of sCommand, or a negative number when it did not end with code 0.
@@ -115,14 +102,13 @@ int main(int argc, char** argv)
         return 1;
     }
     // The Glue holds its events while the PDI runs.
-    HANDLE hRan = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran");
-    HANDLE hInstalled = CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Installed_Driver");
-    HANDLE hFinished = CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Finished");
+    const CUniqueHandle hRan(CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran"));
+    const CUniqueHandle hInstalled(CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Installed_Driver"));
+    const CUniqueHandle hFinished(CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Finished"));
 
     const std::map<std::string, std::string> environment = {
         {"TEMP", temp.Path()}, {"TMP", temp.Path()}, {"VX_RECORD_FILE", temp.File("runs.log")}};
-    const std::string sPdiCommand = "\"" + sPdiFolder + "\\vxfpdi14.exe\" -printerdriver=" + kDriver +
-                                    " -product=" + kPrinter + " -port=LPT1:";
+    const std::string sPdiCommand = vxtest::PdiCommandLine(sPdiFolder + "\\vxfpdi14.exe", "", kDriver, kPrinter);
     std::vector<double> pdi, empty;
     for (int i = 0; i < nRuns; ++i)
     {
@@ -132,9 +118,9 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_pdi_run: the Glue's state could not be laid out\n");
             return 1;
         }
-        ResetEvent(hRan);
-        SetEvent(hInstalled);
-        SetEvent(hFinished);
+        ResetEvent(hRan.Get());
+        SetEvent(hInstalled.Get());
+        SetEvent(hFinished.Get());
         const double dPdi = TimeRun(sPdiCommand, environment);
         const double dEmpty = TimeRun("\"" + sEmpty + "\"", environment);
         if (dPdi < 0 || dEmpty < 0)
@@ -146,9 +132,6 @@ int main(int argc, char** argv)
         empty.push_back(dEmpty);
     }
     ForgetEarlierRuns();
-    CloseHandle(hRan);
-    CloseHandle(hInstalled);
-    CloseHandle(hFinished);
 
     const std::vector<std::string> runs = vxtest::ReadLines(temp.File("runs.log"));
     std::printf("programs the medium recorded: %u (patches and product installer, %d PDI runs)\n",

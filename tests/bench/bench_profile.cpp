@@ -10,28 +10,13 @@
 
 #include "infrastructure/ci_string.h"
 #include "infrastructure/profile_reader.h"
+#include "support/stopwatch.h"
 
 namespace
 {
 
 const int kSections = 100;
 const int kKeysPerSection = 20;
-
-class Stopwatch
-{
-public:
-    Stopwatch() { QueryPerformanceCounter(&m_liStart); }
-    double Seconds() const
-    {
-        LARGE_INTEGER liNow, liFrequency;
-        QueryPerformanceCounter(&liNow);
-        QueryPerformanceFrequency(&liFrequency);
-        return static_cast<double>(liNow.QuadPart - m_liStart.QuadPart) / static_cast<double>(liFrequency.QuadPart);
-    }
-
-private:
-    LARGE_INTEGER m_liStart;
-};
 
 bool WriteBytes(const std::string& sPath, const std::string& sBytes)
 {
@@ -101,7 +86,7 @@ double Median(std::vector<double> values)
 template <typename F>
 double SecondsPerCall(int cCalls, const std::vector<Lookup>& lookups, F f)
 {
-    Stopwatch watch;
+    vxtest::Stopwatch watch;
     for (int i = 0; i < cCalls; ++i) f(lookups[static_cast<size_t>(i) % lookups.size()]);
     return watch.Seconds() / cCalls;
 }
@@ -201,7 +186,7 @@ int main()
         }
         bigFiles.insert(bigFiles.end(), readFiles.begin(), readFiles.end());
         bigFiles.insert(bigFiles.end(), parseFiles.begin(), parseFiles.end());
-        Stopwatch readWatch;
+        vxtest::Stopwatch readWatch;
         for (const std::string& sBigFile : readFiles)
         {
             FILE* pFile = std::fopen(sBigFile.c_str(), "r");
@@ -210,7 +195,7 @@ int main()
             std::fclose(pFile);
         }
         readRounds.push_back(readWatch.Seconds());
-        Stopwatch parseWatch;
+        vxtest::Stopwatch parseWatch;
         for (const std::string& sBigFile : parseFiles)
             dwSink += ReadProfileString("Model 1", "Name", "", szValue, sizeof(szValue), sBigFile.c_str());
         parseRounds.push_back(parseWatch.Seconds());

@@ -41,62 +41,45 @@ void CleanFlowMachineState()
 namespace
 {
 
-const char* const kDriver = kFlowDriver;
-const char* const kPrinter = kFlowPrinter;
-
-std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kDriver; }
-
-void WriteValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData,
-                REGSAM samView = 0)
-{
-    HKEY hKey = NULL;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, NULL, 0, KEY_WRITE | samView, NULL, &hKey, NULL) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExA(hKey, pszValue, 0, dwType, static_cast<const BYTE*>(pData), cbData);
-    RegCloseKey(hKey);
-}
-
-void WriteString(const std::string& sKey, const char* pszValue, const std::string& sData, REGSAM samView = 0)
-{
-    WriteValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1), samView);
-}
+std::string DriverKey() { return ToStd(g_sRegKeyGlue) + "\\" + kFlowDriver; }
 
 }  // namespace
 
-FlowMedium::FlowMedium() : m_medium(FlowAutorun("SilentInstall=Yes\r\n"), kFlowModels)
+FlowMedium::FlowMedium(const std::string& sAutorunExtra) : m_medium(FlowAutorun(sAutorunExtra), kFlowModels)
 {
     CleanFlowMachineState();
     m_medium.AddRecorder("patches\\fix1.exe");
     m_medium.AddRecorder("vxzsetup.exe");
-    m_hRan = CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran");
-    m_hInstalled = CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Installed_Driver");
-    m_hFinished = CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Finished");
+    // Set and reset here too: the events may outlive an earlier test in another process.
+    m_ran.Reset(CreateEventA(NULL, TRUE, FALSE, "VXZ_Glue_Ran"));
+    m_installed.Reset(CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Installed_Driver"));  // the PDI resets it
+    m_finished.Reset(CreateEventA(NULL, TRUE, TRUE, "VXZ_Glue_Finished"));
+    ResetEvent(m_ran.Get());
+    SetEvent(m_installed.Get());
+    SetEvent(m_finished.Get());
 }
 
 FlowMedium::~FlowMedium()
 {
-    CloseHandle(m_hRan);
-    CloseHandle(m_hInstalled);
-    CloseHandle(m_hFinished);
     CleanFlowMachineState();
     SetWineVersionFor("vxfpdi14.exe", "");
 }
 
-void FlowMedium::RecordGlueInstall(bool fStatusCode, REGSAM samView)
+bool FlowMedium::RecordGlueInstall(bool fStatusCode, REGSAM samView)
 {
-    WriteString(DriverKey(), "GluePath", m_medium.PdiFolder() + "\\", samView);
-    WriteString(DriverKey(), "PrinterFriendlyName", kPrinter, samView);
-    const DWORD dwStatus = 0;
-    if (fStatusCode) WriteValue(DriverKey(), "statuscode", REG_DWORD, &dwStatus, sizeof(dwStatus), samView);
-    WriteString(ToStd(g_sRegKeyUninstall) + "\\" + kDriver + "_Driver\\Files", "DisplayName", kDriver, samView);
+    const HKEY hLm = HKEY_LOCAL_MACHINE;
+    return WriteRegistryString(DriverKey(), "GluePath", m_medium.PdiFolder() + "\\", hLm, samView) &&
+           WriteRegistryString(DriverKey(), "PrinterFriendlyName", kFlowPrinter, hLm, samView) &&
+           (!fStatusCode || WriteRegistryDword(DriverKey(), "statuscode", 0, hLm, samView)) &&
+           WriteRegistryString(ToStd(g_sRegKeyUninstall) + "\\" + kFlowDriver + "_Driver\\Files", "DisplayName",
+                               kFlowDriver, hLm, samView);
 }
 
-void FlowMedium::SetGluePath(const std::string& sPath) { WriteString(DriverKey(), "GluePath", sPath); }
+bool FlowMedium::SetGluePath(const std::string& sPath) { return WriteRegistryString(DriverKey(), "GluePath", sPath); }
 
-std::string FlowMedium::Command() const
+std::string FlowMedium::Command(const std::string& sOptions) const
 {
-    return "\"" + m_medium.PdiPath() + "\" -log 0xaf -printerdriver=" + kDriver + " -product=" + kPrinter + " -port=LPT1:";
+    return PdiCommandLine(m_medium.PdiPath(), sOptions, kFlowDriver, kFlowPrinter);
 }
 
 std::map<std::string, std::string> FlowMedium::Environment(const std::map<std::string, std::string>& extra) const
@@ -110,8 +93,14 @@ std::map<std::string, std::string> FlowMedium::Environment(const std::map<std::s
 ProcessResult FlowMedium::Run(const std::map<std::string, std::string>& extra, DWORD dwTimeoutMs,
                               const std::string& sRelease)
 {
+    return RunAs(sRelease, "-log 0xaf ", extra, dwTimeoutMs);
+}
+
+ProcessResult FlowMedium::RunAs(const std::string& sRelease, const std::string& sOptions,
+                                const std::map<std::string, std::string>& extra, DWORD dwTimeoutMs)
+{
     SetWineVersionFor("vxfpdi14.exe", sRelease);
-    return RunProcess(Command(), Environment(extra), dwTimeoutMs);
+    return RunProcess(Command(sOptions), Environment(extra), dwTimeoutMs);
 }
 
 bool WaitForText(const std::string& sPath, const std::string& sText, DWORD dwTimeoutMs)

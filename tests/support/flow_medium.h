@@ -11,6 +11,7 @@
 
 #include "support/medium.h"
 #include "support/pdi_process.h"
+#include "vx_owners.h"
 
 namespace vxtest
 {
@@ -29,30 +30,39 @@ void CleanFlowMachineState();
 class FlowMedium
 {
 public:
-    FlowMedium();  // the medium with one patch and the installer; the Glue's events held
+    // The medium with one patch and the installer, sAutorunExtra among the Version keys; the
+    // Glue's events held as the Glue holds them when it starts the PDI.
+    explicit FlowMedium(const std::string& sAutorunExtra = "SilentInstall=Yes\r\n");
     ~FlowMedium();
 
     // The values the Glue leaves for the PDI: Glue folder, printer name, status, uninstall entry;
     // samView: the registry view they are written in on 64-bit Windows (0: this program's own).
-    void RecordGlueInstall(bool fStatusCode = true, REGSAM samView = 0);
-    void SetGluePath(const std::string& sPath);
+    bool RecordGlueInstall(bool fStatusCode = true, REGSAM samView = 0);
+    bool SetGluePath(const std::string& sPath);
 
-    // The PDI's command line with tracing of every category the viewer reads.
-    std::string Command() const;
+    // The PDI's command line, by default with tracing of every category the viewer reads.
+    std::string Command(const std::string& sOptions = "-log 0xaf ") const;
     std::map<std::string, std::string> Environment(const std::map<std::string, std::string>& extra = {}) const;
-    // Runs the PDI to its end as the given release.
+    // Runs the PDI to its end as the given release, traced.
     ProcessResult Run(const std::map<std::string, std::string>& extra = {}, DWORD dwTimeoutMs = 120000,
                       const std::string& sRelease = "winxp");
+    ProcessResult RunAs(const std::string& sRelease, const std::string& sOptions,
+                        const std::map<std::string, std::string>& extra, DWORD dwTimeoutMs);
 
     std::string InstallLogPath() const { return m_medium.TempFolder() + "\\vxvxdi00.log"; }
     std::string TracePath() const { return m_medium.TempFolder() + "\\vxfpdi000.log"; }
     const ScratchMedium& Medium() const { return m_medium; }
+    ScratchMedium& Medium() { return m_medium; }
+    // The Glue's events: it has run, the driver is installed, it has finished.
+    CUniqueHandle& GlueRan() { return m_ran; }
+    CUniqueHandle& GlueInstalledDriver() { return m_installed; }
+    CUniqueHandle& GlueFinished() { return m_finished; }
 
 private:
     FlowMedium(const FlowMedium&);
     FlowMedium& operator=(const FlowMedium&);
     ScratchMedium m_medium;
-    HANDLE m_hRan, m_hInstalled, m_hFinished;
+    CUniqueHandle m_ran, m_installed, m_finished;
 };
 
 // Waits until the file holds sText (a trace the PDI is still writing); false after dwTimeoutMs.

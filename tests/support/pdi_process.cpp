@@ -62,6 +62,12 @@ bool IsTransientStartError(DWORD dwError)
 // Under load, Wine now and then fails to bring a new process up (the child's address space
 // cannot be laid out, and CreateProcessA fails); that is the machine, not the program, so such
 // a start is tried again. A file that is missing or is no program fails at once.
+std::string PdiCommandLine(const std::string& sPdiPath, const std::string& sOptions, const std::string& sDriver,
+                           const std::string& sProduct)
+{
+    return "\"" + sPdiPath + "\" " + sOptions + "-printerdriver=" + sDriver + " -product=" + sProduct + " -port=LPT1:";
+}
+
 bool CreateProcessRetried(char* pszCommandLine, BOOL fInheritHandles, DWORD dwFlags, void* pEnvironment,
                           const char* pszDirectory, STARTUPINFOA* pStartup, PROCESS_INFORMATION* pProcess,
                           DWORD* pdwError)

@@ -33,6 +33,11 @@ uint64_t SuiteSeed();
 // An unsigned count from the environment, else nDefault.
 unsigned CountFromEnvironment(const char* pszVariable, unsigned nDefault);
 
+// The PDI's command line as the Glue starts it, the port LPT1:; sOptions ("-log 0xaf ", each
+// with its blank) stand before the switches.
+std::string PdiCommandLine(const std::string& sPdiPath, const std::string& sOptions, const std::string& sDriver,
+                           const std::string& sProduct);
+
 // CreateProcessA (no security attributes), tried again a few times when the system refuses it
 // for a passing reason; *pdwError gets the system's error code of the last refusal.
 bool CreateProcessRetried(char* pszCommandLine, BOOL fInheritHandles, DWORD dwFlags, void* pEnvironment,

@@ -21,7 +21,6 @@ struct LoggingCall
 const LoggingCall kCalls[] = {
     {"LOG_CONDITION_FAILED", 0, eTextCondition}, {"LogMessage", 1, eTextLogFormat}, {"LogError", 3, eTextLogFormat},
     {"TraceAuto", 0, eTextTraceFormat},          {"TraceFailure", 0, eTextTraceFormat}, {"Trace", 1, eTextTraceFormat},
-    {"TraceStep", 0, eTextStepName},
 };
 
 // Index just after a string or character literal that starts at i.

@@ -1,5 +1,5 @@
 // The texts that the PDI's sources hand to the install log and the trace, read from the source
-// files themselves: condition texts, message formats and step names, as the compiler sees them.
+// files themselves: condition texts and message formats, as the compiler sees them.
 #ifndef TESTS_SUPPORT_SOURCE_TEXTS_H
 #define TESTS_SUPPORT_SOURCE_TEXTS_H
 
@@ -13,8 +13,7 @@ enum SourceTextKind
 {
     eTextCondition,   // LOG_CONDITION_FAILED's argument
     eTextLogFormat,   // the format of LogMessage or LogError
-    eTextTraceFormat, // the format of Trace, TraceAuto or TraceFailure ("%s failed\n" also with its literal argument put in)
-    eTextStepName     // TraceStep's argument
+    eTextTraceFormat  // the format of Trace, TraceAuto or TraceFailure ("%s failed\n" also with its literal argument put in)
 };
 
 struct SourceText

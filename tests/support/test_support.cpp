@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "support/pdi_process.h"
+#include "vx_owners.h"
 
 namespace vxtest
 {
@@ -206,27 +207,43 @@ std::vector<std::string> ConsoleResult::Lines() const
 
 ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs)
 {
+    ConsoleOptions options;
+    options.dwTimeoutMs = dwTimeoutMs;
+    return RunConsole(sCommandLine, options);
+}
+
+ConsoleResult RunConsole(const std::string& sCommandLine, const ConsoleOptions& options)
+{
     ConsoleResult result;
     ScratchDir dir("con");
-    const std::string sOutputPath = dir.File("output.txt");
+    const std::string sOutputPath = dir.File("output.txt"), sErrorPath = dir.File("error.txt");
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE hOutput = CreateFileA(sOutputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, NULL);
+    const auto Create = [&sa](const std::string& sPath) {
+        return CreateFileA(sPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    };
+    HANDLE hOutput = Create(sOutputPath);
     if (hOutput == INVALID_HANDLE_VALUE) return result;
+    HANDLE hError = options.fErrorApart ? Create(sErrorPath) : hOutput;
     std::vector<char> commandLine(sCommandLine.begin(), sCommandLine.end());
     commandLine.push_back('\0');
+    std::vector<char> environment;
+    if (!options.environment.empty()) environment = EnvironmentBlock(options.environment);
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = NULL;
     si.hStdOutput = hOutput;
-    si.hStdError = hOutput;
+    si.hStdError = hError;
     PROCESS_INFORMATION pi = {};
-    const bool fStarted = CreateProcessRetried(commandLine.data(), TRUE, 0, NULL, NULL, &si, &pi, NULL);
+    const bool fStarted = hError != INVALID_HANDLE_VALUE &&
+                          CreateProcessRetried(commandLine.data(), TRUE, 0, environment.empty() ? NULL : environment.data(),
+                                               NULL, &si, &pi, NULL);
     CloseHandle(hOutput);
+    if (options.fErrorApart && hError != INVALID_HANDLE_VALUE) CloseHandle(hError);
     if (!fStarted) return result;
     CloseHandle(pi.hThread);
-    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(pi.hProcess, options.dwTimeoutMs) == WAIT_OBJECT_0)
     {
         result.fFinished = true;
         GetExitCodeProcess(pi.hProcess, &result.dwExitCode);
@@ -238,6 +255,7 @@ ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs)
     }
     CloseHandle(pi.hProcess);
     ReadFileBytes(sOutputPath, &result.sOutput);
+    if (options.fErrorApart) ReadFileBytes(sErrorPath, &result.sError);
     return result;
 }
 
@@ -325,6 +343,27 @@ bool HklmKeyExists(const std::string& sKey, REGSAM samView)
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sKey.c_str(), 0, KEY_READ | samView, &hKey) != ERROR_SUCCESS) return false;
     RegCloseKey(hKey);
     return true;
+}
+
+bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData,
+                        HKEY hRoot, REGSAM samView)
+{
+    CUniqueRegKey key;
+    if (RegCreateKeyExA(hRoot, sKey.c_str(), 0, NULL, 0, KEY_WRITE | samView, NULL, key.Put(), NULL) != ERROR_SUCCESS)
+        return false;
+    return RegSetValueExA(key.Get(), pszValue, 0, dwType, static_cast<const BYTE*>(pData), cbData) == ERROR_SUCCESS;
+}
+
+bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData, HKEY hRoot,
+                         REGSAM samView)
+{
+    return WriteRegistryValue(sKey, pszValue, REG_SZ, sData.c_str(), static_cast<DWORD>(sData.size() + 1), hRoot,
+                              samView);
+}
+
+bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData, HKEY hRoot, REGSAM samView)
+{
+    return WriteRegistryValue(sKey, pszValue, REG_DWORD, &dwData, sizeof(dwData), hRoot, samView);
 }
 
 unsigned TerminateProcessesWhere(const std::function<bool(const char* pszExeName, DWORD dwParentId)>& pfnWhich)

@@ -68,9 +68,18 @@ struct ConsoleResult
     bool fFinished = false;
     DWORD dwExitCode = 0;
     std::string sOutput;                     // standard output and standard error, in the order written
+    std::string sError;                      // standard error, when it was asked for apart
     std::vector<std::string> Lines() const;  // CR/LF cut, empty lines kept except the last
 };
 ConsoleResult RunConsole(const std::string& sCommandLine, DWORD dwTimeoutMs = 60000);
+
+struct ConsoleOptions
+{
+    DWORD dwTimeoutMs = 60000;
+    bool fErrorApart = false;                         // standard error into sError, not sOutput
+    std::map<std::string, std::string> environment;  // overrides, as RunProcess takes them
+};
+ConsoleResult RunConsole(const std::string& sCommandLine, const ConsoleOptions& options);
 
 // Makes Wine report the given release ("win98", "nt40", ...) to programs named sExeName
 // started from now on; an empty release removes the setting.
@@ -111,6 +120,14 @@ void DeleteKeyTree(HKEY hRoot, const std::string& sPath, REGSAM samView = 0);
 bool ReadHklmString(const std::string& sKey, const char* pszValue, std::string* psData, REGSAM samView = 0);
 bool ReadHklmDword(const std::string& sKey, const char* pszValue, DWORD* pdwData, REGSAM samView = 0);
 bool HklmKeyExists(const std::string& sKey, REGSAM samView = 0);
+// Writes a value of hRoot\sKey (in the registry view samView), creating the key; false when
+// either fails.
+bool WriteRegistryValue(const std::string& sKey, const char* pszValue, DWORD dwType, const void* pData, DWORD cbData,
+                        HKEY hRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
+bool WriteRegistryString(const std::string& sKey, const char* pszValue, const std::string& sData,
+                         HKEY hRoot = HKEY_LOCAL_MACHINE, REGSAM samView = 0);
+bool WriteRegistryDword(const std::string& sKey, const char* pszValue, DWORD dwData, HKEY hRoot = HKEY_LOCAL_MACHINE,
+                        REGSAM samView = 0);
 
 // The file of a loaded module (this program for NULL); the folder of a path, without its
 // trailing separator; the Windows directory.

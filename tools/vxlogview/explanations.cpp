@@ -3,6 +3,10 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+namespace logview
+{
 
 namespace
 {
@@ -81,6 +85,10 @@ const Explanation kTable[] = {
     {eOriginCondition, "FindCmdLineVar( sCmdLine, g_sSwitchPort, &sPort ) == false", NULL, eWeightFatal, eStepRegistryValues,
      "The -port= switch could not be read from the command line."},
     {eOriginCondition, "sPort.empty()", NULL, eWeightFatal, eStepRegistryValues, "The -port= switch has no value."},
+    {eOriginInstallLog, "Glue values read in the %s registry view", NULL, eWeightStep, eStepRegistryValues,
+     "64-bit Windows only: where the PDI found the driver's Glue key. \"32-bit\" is the PDI's own view; \"64-bit\" means "
+     "the key was only there, written by a 64-bit Glue. The PDI reads, tidies and deletes the Glue's values of this run "
+     "in that view; look for them there in the registry."},
 
     // The Glue's status.
     {eOriginCondition, "(TotalSleepTime + (iRetry * 100)) > MaxSleepTime", NULL, eWeightProblem, eStepStatusRetries,
@@ -314,48 +322,103 @@ bool IsHexDigit(unsigned char c) { return std::isdigit(c) || (c >= 'a' && c <= '
 
 bool IsFlagOrWidth(char c) { return std::strchr("-+ #0123456789.lhL", c) != NULL; }
 
-// Matches the text from iText against the format from iFormat; %s tries every length.
-bool MatchFrom(const char* pszFormat, const std::string& sText, size_t iText)
+// A piece of a format between its %s conversions: literal characters and numbers.
+struct Segment
 {
-    while (*pszFormat)
+    const char* pszStart;
+    const char* pszEnd;
+};
+
+// Where the conversion that starts at the '%' ends, and its conversion character (0 for a
+// format cut off inside it).
+const char* ConversionEnd(const char* p, const char* pszEnd, char* pcConversion)
+{
+    ++p;
+    while (p < pszEnd && *p != '%' && IsFlagOrWidth(*p)) ++p;
+    *pcConversion = p < pszEnd ? *p : '\0';
+    return p < pszEnd ? p + 1 : pszEnd;
+}
+
+// The end of the text that the segment matches from iText, or npos. A number takes an optional
+// sign and every digit that follows, as printf writes it.
+size_t MatchSegmentAt(const Segment& segment, const std::string& sText, size_t iText)
+{
+    for (const char* p = segment.pszStart; p < segment.pszEnd;)
     {
-        if (*pszFormat != '%')
+        if (*p != '%' || (p + 1 < segment.pszEnd && p[1] == '%'))
         {
-            if (iText >= sText.size() || sText[iText] != *pszFormat) return false;
-            ++pszFormat;
+            if (iText >= sText.size() || sText[iText] != *p) return std::string::npos;
+            p += *p == '%' ? 2 : 1;
             ++iText;
             continue;
         }
-        ++pszFormat;
-        if (*pszFormat == '%')
-        {
-            if (iText >= sText.size() || sText[iText] != '%') return false;
-            ++pszFormat;
-            ++iText;
-            continue;
-        }
-        while (*pszFormat && IsFlagOrWidth(*pszFormat)) ++pszFormat;
-        const char cConversion = *pszFormat;
-        if (!cConversion) return false;
-        ++pszFormat;
-        if (cConversion == 's')
-        {
-            for (size_t iEnd = sText.size() + 1; iEnd-- > iText;)
-            {
-                if (MatchFrom(pszFormat, sText, iEnd)) return true;
-            }
-            return false;
-        }
-        // Numbers: an optional sign, then at least one digit of the conversion's base.
+        char cConversion = '\0';
+        p = ConversionEnd(p, segment.pszEnd, &cConversion);
+        if (!cConversion) return std::string::npos;
         const bool fHex = cConversion == 'x' || cConversion == 'X';
         if (iText < sText.size() && sText[iText] == '-' && (cConversion == 'd' || cConversion == 'i')) ++iText;
         const size_t iDigits = iText;
         while (iText < sText.size() &&
                (fHex ? IsHexDigit(static_cast<unsigned char>(sText[iText])) : std::isdigit(static_cast<unsigned char>(sText[iText]))))
             ++iText;
-        if (iText == iDigits) return false;
+        if (iText == iDigits) return std::string::npos;
     }
-    return iText == sText.size();
+    return iText;
+}
+
+// The format's segments, split at each %s.
+std::vector<Segment> SplitAtStrings(const char* pszFormat, size_t cchFormat)
+{
+    std::vector<Segment> segments;
+    const char* const pszEnd = pszFormat + cchFormat;
+    const char* pszStart = pszFormat;
+    for (const char* p = pszFormat; p < pszEnd;)
+    {
+        if (*p != '%')
+        {
+            ++p;
+            continue;
+        }
+        if (p + 1 < pszEnd && p[1] == '%')
+        {
+            p += 2;
+            continue;
+        }
+        char cConversion = '\0';
+        const char* pszNext = ConversionEnd(p, pszEnd, &cConversion);
+        if (cConversion == 's')
+        {
+            segments.push_back(Segment{pszStart, p});
+            pszStart = pszNext;
+        }
+        p = pszNext;
+    }
+    segments.push_back(Segment{pszStart, pszEnd});
+    return segments;
+}
+
+// Each %s matches any text. The first segment must match at the start and the last one at the
+// end; every one between is matched where it first fits. That is enough: a segment that fits
+// further on also ends further on (a number runs to its last digit), and the %s after it takes
+// what lies between. So the cost is the text's length times the format's, whatever the text.
+bool MatchSegments(const std::vector<Segment>& segments, const std::string& sText)
+{
+    size_t iText = MatchSegmentAt(segments[0], sText, 0);
+    if (iText == std::string::npos) return false;
+    if (segments.size() == 1) return iText == sText.size();
+    for (size_t i = 1; i + 1 < segments.size(); ++i)
+    {
+        size_t iEnd = std::string::npos;
+        for (size_t iStart = iText; iStart <= sText.size() && iEnd == std::string::npos; ++iStart)
+            iEnd = MatchSegmentAt(segments[i], sText, iStart);
+        if (iEnd == std::string::npos) return false;
+        iText = iEnd;
+    }
+    for (size_t iStart = iText; iStart <= sText.size(); ++iStart)
+    {
+        if (MatchSegmentAt(segments.back(), sText, iStart) == sText.size()) return true;
+    }
+    return false;
 }
 
 bool SourceFits(const Explanation& entry, const char* pszSource)
@@ -366,10 +429,10 @@ bool SourceFits(const Explanation& entry, const char* pszSource)
 bool TextFits(const Explanation& entry, const std::string& sText)
 {
     if (entry.eOrigin == eOriginCondition) return sText == entry.pszText;
-    std::string sFormat = entry.pszText;
     // A trace line's own "\n" was taken off with the line end; so was one of the install log's.
-    if (!sFormat.empty() && sFormat[sFormat.size() - 1] == '\n') sFormat.erase(sFormat.size() - 1);
-    return MatchesFormat(sFormat.c_str(), sText);
+    size_t cchFormat = std::strlen(entry.pszText);
+    if (cchFormat > 0 && entry.pszText[cchFormat - 1] == '\n') --cchFormat;
+    return MatchSegments(SplitAtStrings(entry.pszText, cchFormat), sText);
 }
 
 long LastNumber(const std::string& sText)
@@ -390,7 +453,10 @@ const Explanation* ExplanationTable(size_t* pcEntries)
     return kTable;
 }
 
-bool MatchesFormat(const char* pszFormat, const std::string& sText) { return MatchFrom(pszFormat, sText, 0); }
+bool MatchesFormat(const char* pszFormat, const std::string& sText)
+{
+    return MatchSegments(SplitAtStrings(pszFormat, std::strlen(pszFormat)), sText);
+}
 
 const Explanation* FindExplanation(LineOrigin eOrigin, const std::string& sText, const char* pszSource)
 {
@@ -416,3 +482,5 @@ LineWeight EffectiveWeight(const Explanation& entry, const std::string& sText)
     if (entry.eWeight == eWeightProblemIfZero) return LastNumber(sText) == 0 ? eWeightProblem : eWeightStep;
     return entry.eWeight;
 }
+
+}  // namespace logview

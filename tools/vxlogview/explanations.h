@@ -7,6 +7,9 @@
 
 #include "run_steps.h"
 
+namespace logview
+{
+
 enum LineOrigin
 {
     eOriginCondition,   // install log: the text after "Error --> ", exactly as the source spells it
@@ -51,5 +54,7 @@ bool MatchesFormat(const char* pszFormat, const std::string& sText);
 
 // The line's weight with its numbers taken into account (the exit code of a patch, for one).
 LineWeight EffectiveWeight(const Explanation& entry, const std::string& sText);
+
+}  // namespace logview
 
 #endif

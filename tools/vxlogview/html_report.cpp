@@ -7,6 +7,9 @@
 
 #include "text_report.h"
 
+namespace logview
+{
+
 namespace
 {
 
@@ -230,3 +233,5 @@ std::string HtmlReport(const RunTimeline& run, const TextFile& installLog, const
     if (pTrace) s += RawLines("Trace", *pTrace, marked.fFound && marked.fFromTrace ? marked.iLine : 0, uCodePage);
     return s + "</body>\n</html>\n";
 }
+
+}  // namespace logview

@@ -9,11 +9,16 @@
 #include "log_lines.h"
 #include "timeline.h"
 
+namespace logview
+{
+
 // The page in ASCII: every other character as a numeric reference, converted from the code
 // page the logs were written in (uCodePage, as MultiByteToWideChar takes it).
 std::string HtmlReport(const RunTimeline& run, const TextFile& installLog, const TextFile* pTrace, unsigned uCodePage);
 
 // The bytes as HTML text: markup characters escaped, the code page's characters as references.
 std::string HtmlText(const std::string& sBytes, unsigned uCodePage);
+
+}  // namespace logview
 
 #endif

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace logview
+{
+
 namespace
 {
 
@@ -159,6 +162,30 @@ bool ReadTextFile(const std::string& sPath, TextFile* pFile, std::string* psProb
     return true;
 }
 
+bool ReadFileTail(const std::string& sPath, size_t cbMost, std::string* psBytes)
+{
+    InputFile file(sPath);
+    if (!file.IsOpen()) return false;
+    const DWORD cbFile = GetFileSize(file.Get(), NULL);
+    if (cbFile == INVALID_FILE_SIZE) return false;
+    const DWORD cbTail = cbFile < cbMost ? cbFile : static_cast<DWORD>(cbMost);
+    if (SetFilePointer(file.Get(), static_cast<LONG>(cbFile - cbTail), NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
+    psBytes->assign(cbTail, '\0');
+    DWORD cbRead = 0;
+    if (cbTail > 0 && !ReadFile(file.Get(), &(*psBytes)[0], cbTail, &cbRead, NULL)) return false;
+    psBytes->resize(cbRead);
+    return true;
+}
+
+std::string LastLineOf(const std::string& sBytes)
+{
+    const size_t iEnd = sBytes.find_last_not_of("\r\n");
+    if (iEnd == std::string::npos) return std::string();
+    const size_t iBreak = sBytes.find_last_of("\r\n", iEnd);
+    const size_t iStart = iBreak == std::string::npos ? 0 : iBreak + 1;
+    return sBytes.substr(iStart, iEnd + 1 - iStart);
+}
+
 std::vector<InstallLine> ParseInstallLog(const TextFile& file)
 {
     std::vector<InstallLine> lines;
@@ -262,3 +289,25 @@ std::vector<TraceLine> ParseTrace(const TextFile& file, size_t* pcForeign)
     }
     return lines;
 }
+
+bool ReadInstallLog(const std::string& sPath, TextFile* pFile, std::string* psProblem)
+{
+    if (!ReadTextFile(sPath, pFile, psProblem)) return false;
+    if (HasInstallLogHeader(ParseInstallLog(*pFile))) return true;
+    *psProblem = sPath + ": not an install log of the PDI (its first line is not the \"Logging Enabled\" header); "
+                         "the install log is vxvxdiNN.log, the trace vxfpdiNNN.log";
+    return false;
+}
+
+bool ReadTrace(const std::string& sPath, TextFile* pFile, std::string* psProblem)
+{
+    if (!ReadTextFile(sPath, pFile, psProblem)) return false;
+    size_t iFirst = 0;
+    while (iFirst < pFile->lines.size() && pFile->lines[iFirst].empty()) ++iFirst;
+    TraceLine first;
+    if (iFirst < pFile->lines.size() && ParseTraceLine(pFile->lines[iFirst], &first)) return true;
+    *psProblem = sPath + ": not a trace file (its first line has no trace time stamp and category)";
+    return false;
+}
+
+}  // namespace logview

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+namespace logview
+{
+
 // No line the PDI writes is longer: the trace's message buffer holds 64000 bytes and a command
 // line at most 32767 characters.
 const size_t kLongestLine = 65536;
@@ -22,6 +25,13 @@ struct TextFile
 // Reads and splits the file; false with a message for a missing, unreadable, empty or binary
 // file and for a line longer than any the PDI writes.
 bool ReadTextFile(const std::string& sPath, TextFile* pFile, std::string* psProblem);
+
+// The file's last cbMost bytes (all of a smaller file); false when it cannot be read. A log
+// that is still being written may be read too.
+bool ReadFileTail(const std::string& sPath, size_t cbMost, std::string* psBytes);
+
+// The last line with text of the bytes, without its line end; empty for none.
+std::string LastLineOf(const std::string& sBytes);
 
 enum InstallLineKind
 {
@@ -58,9 +68,16 @@ struct TraceLine
     std::string sText;  // after the category's marker
 };
 
+// ReadTextFile, and false with a message when the file is not an install log of the PDI.
+bool ReadInstallLog(const std::string& sPath, TextFile* pFile, std::string* psProblem);
+// ReadTextFile, and false with a message when the file is not a trace.
+bool ReadTrace(const std::string& sPath, TextFile* pFile, std::string* psProblem);
+
 // One line of a trace file; false when it has no trace prefix.
 bool ParseTraceLine(const std::string& sLine, TraceLine* pLine);
 // The lines with a trace prefix; pcForeign counts the lines with text but without one.
 std::vector<TraceLine> ParseTrace(const TextFile& file, size_t* pcForeign);
+
+}  // namespace logview
 
 #endif

@@ -1,35 +1,21 @@
-// The steps of one PDI run, in the order the PDI takes them.
+// The steps of one PDI run as the viewer shows them: the PDI's own steps and marks
+// (pdi_steps.h), with the names support engineers know them by.
 #ifndef VXLOGVIEW_RUN_STEPS_H
 #define VXLOGVIEW_RUN_STEPS_H
 
-#include <cstddef>
+#include "pdi_steps.h"
 
-enum StepId
+namespace logview
 {
-    eStepAny = -1,  // a line that several steps write
-    eStepCommandLine = 0,
-    eStepHandshake,
-    eStepMutex,
-    eStepRegistryValues,
-    eStepStatusRetries,
-    eStepGlueFolder,
-    eStepDefaultPrinter,
-    eStepInstallType,
-    eStepPatches,
-    eStepInstaller,
-    eStepProductSignal,
-    eStepCleanUp,
-    eStepCount
-};
 
-// The name the PDI's trace gives the step ("Step: <marker>"); null for the command-line check,
-// which starts with the process.
-const char* StepMarker(StepId eStep);
-// What support engineers call it.
+using StepId = EPdiStep;
+
+// A line that several steps write.
+constexpr StepId eStepAny = static_cast<StepId>(-1);
+
+// What support engineers call the step; "any step" for eStepAny.
 const char* StepTitle(StepId eStep);
-// The trace marker the PDI writes after its last step.
-extern const char kEndMarker[];
-// eStepAny when the name is none of the steps' markers.
-StepId StepFromMarker(const char* pszMarker, size_t cchMarker);
+
+}  // namespace logview
 
 #endif

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+namespace logview
+{
+
 namespace
 {
 
@@ -84,3 +87,5 @@ std::string TextReport(const RunTimeline& run, const std::string& sInstallLogPat
         s += "The trace does not mark the steps: tracing of general lines was off (-log 0xaf switches it on).\n";
     return s;
 }
+
+}  // namespace logview

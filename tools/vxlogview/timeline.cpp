@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace logview
+{
+
 namespace
 {
 
@@ -126,13 +129,13 @@ void CloseOpenStep(TraceScan* pScan, double dMs)
 void OnMarker(const std::string& sName, double dMs, TraceScan* pScan)
 {
     CloseOpenStep(pScan, dMs);
-    if (sName == kEndMarker)
+    if (sName == kPdiStepEndMark)
     {
         pScan->fEndMarker = true;
         return;
     }
-    const StepId eStep = StepFromMarker(sName.c_str(), sName.size());
-    if (eStep == eStepAny) return;
+    const StepId eStep = PdiStepFromMark(sName.c_str(), sName.size());
+    if (eStep == eStepCount) return;
     pScan->fAnyMarker = true;
     pScan->fSeen[eStep] = true;
     pScan->fEnded[eStep] = false;
@@ -404,3 +407,5 @@ const char* StateText(StepState eState)
     default: return "not reached";
     }
 }
+
+}  // namespace logview

@@ -10,6 +10,9 @@
 #include "log_lines.h"
 #include "run_steps.h"
 
+namespace logview
+{
+
 enum RunOutcome
 {
     eOutcomeSucceeded,
@@ -84,5 +87,7 @@ std::vector<double> TraceTimes(const std::vector<TraceLine>& lines);
 
 const char* OutcomeText(RunOutcome eOutcome);
 const char* StateText(StepState eState);
+
+}  // namespace logview
 
 #endif

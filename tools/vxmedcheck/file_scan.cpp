@@ -6,8 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "infrastructure/profile_reader.h"
-#include "infrastructure/qualified_values.h"
+#include "encoding.h"
 #include "profile_syntax.h"
 
 namespace medcheck
@@ -16,9 +15,7 @@ namespace medcheck
 namespace
 {
 
-// The reader's line buffer: a longer physical line is read as several lines.
-const size_t kLineBuffer = profile_syntax::kMaxLine + 1;
-using profile_syntax::kMaxSectionName;
+using profile_syntax::CLine;
 
 struct FileCloser
 {
@@ -33,21 +30,33 @@ std::string Shortened(const std::string& s)
     return s.size() <= 60 ? s : s.substr(0, 57) + "...";
 }
 
+std::string AsString(const CProfileSpan& span) { return std::string(span.p, span.cch); }
+
+// The reader's lines, each as the reader splits it, with the findings for what it passes over.
 class Scanner
 {
 public:
     Scanner(ScannedFile& file, FindingList& findings) : m_file(file), m_findings(findings) {}
 
-    // One piece of at most 999 bytes, from physical line nLine. The pieces after the first of a
-    // split line are described by the split's finding, not as lines of their own.
-    void Piece(char* pszPiece, unsigned nLine, bool fContinuation)
+    template <bool fDoubleByte>
+    void Line(const CLine& line)
     {
-        m_fContinuation = fContinuation;
-        char* p = pszPiece;
-        while (*p == '\r' || *p == '\n') ++p;
-        p[std::strcspn(p, "\r\n")] = '\0';
-        p = TrimSpaces(p);
-        if (*p) Line(p, nLine);
+        if (!m_fNulSeen && std::memchr(line.raw.p, '\0', line.raw.cch) != NULL)
+        {
+            m_fNulSeen = true;
+            m_findings.Add(eWarning, m_file.sName, line.nLine, "file-binary",
+                           "the file holds NUL bytes (the first on this line): the reader drops the rest of each line "
+                           "after one");
+        }
+        m_cbPhysical += line.raw.cch - (line.raw.p[line.raw.cch - 1] == '\n' ? 1 : 0);
+        Parse<fDoubleByte>(line);
+        if (line.fEndsLine && line.nPiece > 0)
+            Warn(line.nLine, "line-split",
+                 Format("the line is %lu bytes long: the reader reads it as %u lines, the first %lu bytes "
+                        "long, and parses each on its own (a piece without \"=\" is dropped)",
+                        static_cast<unsigned long>(m_cbPhysical), line.nPiece + 1,
+                        static_cast<unsigned long>(profile_syntax::kMaxLine)));
+        if (line.fEndsLine) m_cbPhysical = 0;
     }
 
 private:
@@ -56,51 +65,57 @@ private:
         m_findings.Add(eWarning, m_file.sName, nLine, pszCode, sText);
     }
 
-    void Line(char* pszLine, unsigned nLine)
+    // The pieces after the first of a split line are described by the split's finding, not as
+    // lines of their own.
+    template <bool fDoubleByte>
+    void Parse(const CLine& line)
     {
-        if (pszLine[0] == '[')
+        const CProfileBytes& bytes = CProfileBytes::Get();
+        CProfileSpan name, key, value;
+        if (profile_syntax::HeaderName<fDoubleByte>(bytes, line.pText, line.pTextEnd, &name))
         {
-            if (char* pszClose = const_cast<char*>(FindSingleByteChar(pszLine + 1, ']')))
-            {
-                *pszClose = '\0';
-                Header(pszLine + 1, nLine);
-                return;
-            }
+            Header(AsString(name), line.nLine);
+            return;
         }
-        if (pszLine[0] == ';') return;
+        const profile_syntax::EKeyLine eKind =
+            profile_syntax::SplitKeyLine<fDoubleByte>(bytes, line.pText, line.pTextEnd, &key, &value);
+        if (eKind == profile_syntax::eBlankLine || eKind == profile_syntax::eComment) return;
         // After a header with an empty name its own finding covers the lines it loses.
         if (!m_pCurrent)
         {
-            if (!m_fEmptyHeader && !m_fContinuation)
-                Warn(nLine, "line-ignored",
+            if (!m_fEmptyHeader && line.nPiece == 0)
+                Warn(line.nLine, "line-ignored",
                      Format("\"%s\" comes before the first section header: the line is ignored",
-                            Shortened(pszLine).c_str()));
+                            Shortened(Trimmed<fDoubleByte>(line)).c_str()));
             return;
         }
-        char* pszEquals = const_cast<char*>(FindSingleByteChar(pszLine, '='));
-        if (!pszEquals)
+        if (eKind == profile_syntax::eNoEquals)
         {
-            if (!m_fContinuation)
-                Warn(nLine, "line-ignored",
-                     Format("\"%s\" has no \"=\": the line is ignored", Shortened(pszLine).c_str()));
+            if (line.nPiece == 0)
+                Warn(line.nLine, "line-ignored",
+                     Format("\"%s\" has no \"=\": the line is ignored", Shortened(Trimmed<fDoubleByte>(line)).c_str()));
             return;
         }
-        *pszEquals = '\0';
-        const char* pszKey = TrimSpaces(pszLine);
-        if (!pszKey[0])
+        if (eKind == profile_syntax::eNoKey)
         {
-            Warn(nLine, "line-ignored", "the line has no key before its \"=\": it is ignored");
+            Warn(line.nLine, "line-ignored", "the line has no key before its \"=\": it is ignored");
             return;
         }
-        Key(pszKey, TrimSpaces(pszEquals + 1), nLine);
+        Key(AsString(key), value, line.nLine);
     }
 
-    void Header(char* pszInside, unsigned nLine)
+    template <bool fDoubleByte>
+    static std::string Trimmed(const CLine& line)
     {
-        char* pszName = TrimSpaces(pszInside);
-        profile_syntax::CutAtCharacter(pszName, kMaxSectionName);
-        pszName = TrimSpaces(pszName);
-        if (!pszName[0])
+        const char* p = line.pText;
+        const char* pEnd = line.pTextEnd;
+        profile_syntax::Trim<fDoubleByte>(CProfileBytes::Get(), p, pEnd);
+        return std::string(p, pEnd);
+    }
+
+    void Header(const std::string& sName, unsigned nLine)
+    {
+        if (sName.empty())
         {
             Warn(nLine, "header-empty", "a section header with an empty name: the key lines up to the next header are ignored");
             m_pCurrent = NULL;
@@ -108,45 +123,41 @@ private:
             return;
         }
         m_fEmptyHeader = false;
-        ScannedSection& section = m_file.sections[CVxCiString(pszName)];
+        ScannedSection& section = m_file.sections[CVxCiString(sName.c_str())];
         if (section.nLine != 0)
             Warn(nLine, "section-repeated",
-                 Format("section [%s] was begun on line %u: the reader merges both into one", pszName, section.nLine));
+                 Format("section [%s] was begun on line %u: the reader merges both into one", sName.c_str(), section.nLine));
         else
             section.nLine = nLine;
         m_pCurrent = &section;
     }
 
-    void Key(const char* pszKey, char* pszValue, unsigned nLine)
+    void Key(const std::string& sKey, CProfileSpan value, unsigned nLine)
     {
-        const size_t cchValue = std::strlen(pszValue);
-        const bool fOpens = cchValue > 0 && pszValue[0] == '"';
-        const bool fCloses = cchValue > 0 && pszValue[cchValue - 1] == '"';
-        if (fOpens && fCloses)
-        {
-            if (cchValue == 1)
-                Warn(nLine, "quote-unpaired", Format("the value of \"%s\" is a lone double quote: it reads as empty", pszKey));
-            pszValue[cchValue - 1] = '\0';
-            if (cchValue > 1) ++pszValue;
-        }
-        else if (fOpens || fCloses)
-        {
+        const char* pszKey = sKey.c_str();
+        const bool fOpens = value.cch > 0 && value.p[0] == '"';
+        const bool fCloses = value.cch > 0 && value.p[value.cch - 1] == '"';
+        if (fOpens && fCloses && value.cch == 1)
+            Warn(nLine, "quote-unpaired", Format("the value of \"%s\" is a lone double quote: it reads as empty", pszKey));
+        else if (fOpens != fCloses)
             Warn(nLine, "quote-unpaired",
                  Format("the value of \"%s\" has a double quote at one end only: it is kept in the value", pszKey));
-        }
-        for (const ScannedKey& earlier : m_pCurrent->keys)
+        profile_syntax::StripQuotes(&value);
+        const std::string sValue = AsString(value);
+        // Keys compare as the case-insensitive string compares them; one look-up per key line.
+        std::string sUpper = sKey;
+        for (char& c : sUpper) c = static_cast<char>(CProfileBytes::Get().Upper(c));
+        const auto first = m_pCurrent->firstKeys.emplace(sUpper, m_pCurrent->keys.size());
+        if (!first.second)
         {
-            if (CVxCiString(earlier.sKey.c_str()) == pszKey)
-            {
-                Warn(nLine, "key-repeated",
-                     Format("\"%s\" was given on line %u: the later value \"%s\" wins over \"%s\"", pszKey,
-                            earlier.nLine, Shortened(pszValue).c_str(), Shortened(earlier.sValue).c_str()));
-                break;
-            }
+            const ScannedKey& earlier = m_pCurrent->keys[first.first->second];
+            Warn(nLine, "key-repeated",
+                 Format("\"%s\" was given on line %u: the later value \"%s\" wins over \"%s\"", pszKey, earlier.nLine,
+                        Shortened(sValue).c_str(), Shortened(earlier.sValue).c_str()));
         }
         ScannedKey key;
-        key.sKey = pszKey;
-        key.sValue = pszValue;
+        key.sKey = sKey;
+        key.sValue = sValue;
         key.nLine = nLine;
         m_pCurrent->keys.push_back(key);
     }
@@ -155,73 +166,17 @@ private:
     FindingList& m_findings;
     ScannedSection* m_pCurrent = NULL;
     bool m_fEmptyHeader = false;
-    bool m_fContinuation = false;
+    bool m_fNulSeen = false;
+    size_t m_cbPhysical = 0;  // bytes of the physical line so far, without its LF
 };
 
-// Splits the stream as the reader does and hands each piece to the scanner with the number of
-// the physical line it came from; reports split lines and NUL bytes.
-void ScanStream(std::FILE* pFile, ScannedFile& file, FindingList& findings)
+std::string ReadAll(std::FILE* pFile)
 {
-    Scanner scanner(file, findings);
+    std::string sText;
     std::vector<char> block(64 * 1024);
-    char szPiece[kLineBuffer];
-    size_t cchPiece = 0;
-    unsigned nLine = 1;
-    size_t cbPhysical = 0;  // bytes of the physical line so far, without its line end
-    unsigned nPieces = 0;   // pieces of the physical line handed on so far
-    bool fNulSeen = false;
     size_t cbRead;
-
-    auto endPhysicalLine = [&](bool fSplit) {
-        if (fSplit && nPieces > 1)
-            findings.Add(eWarning, file.sName, nLine, "line-split",
-                         Format("the line is %lu bytes long: the reader reads it as %u lines, the first %lu bytes "
-                                "long, and parses each on its own (a piece without \"=\" is dropped)",
-                                static_cast<unsigned long>(cbPhysical), nPieces,
-                                static_cast<unsigned long>(kLineBuffer - 1)));
-        ++nLine;
-        cbPhysical = 0;
-        nPieces = 0;
-    };
-    auto handPiece = [&]() {
-        szPiece[cchPiece] = '\0';
-        if (!fNulSeen && std::memchr(szPiece, '\0', cchPiece) != NULL)
-        {
-            fNulSeen = true;
-            findings.Add(eWarning, file.sName, nLine, "file-binary",
-                         "the file holds NUL bytes (the first on this line): the reader drops the rest of each line "
-                         "after one");
-        }
-        const bool fContinuation = nPieces > 0;
-        ++nPieces;
-        const bool fEndsLine = cchPiece > 0 && szPiece[cchPiece - 1] == '\n';
-        cbPhysical += cchPiece - (fEndsLine ? 1 : 0);
-        std::unique_ptr<char[]> copy(new char[cchPiece + 1]);
-        std::memcpy(copy.get(), szPiece, cchPiece + 1);
-        scanner.Piece(copy.get(), nLine, fContinuation);
-        cchPiece = 0;
-        if (fEndsLine) endPhysicalLine(true);
-    };
-
-    while ((cbRead = std::fread(block.data(), 1, block.size(), pFile)) > 0)
-    {
-        const char* p = block.data();
-        const char* pEnd = p + cbRead;
-        while (p < pEnd)
-        {
-            const size_t cbRoom = (kLineBuffer - 1) - cchPiece;
-            const size_t cbLeft = static_cast<size_t>(pEnd - p);
-            const size_t cbAvailable = cbLeft < cbRoom ? cbLeft : cbRoom;
-            const char* pNewLine = static_cast<const char*>(std::memchr(p, '\n', cbAvailable));
-            const size_t cbTake = pNewLine ? static_cast<size_t>(pNewLine - p) + 1 : cbAvailable;
-            std::memcpy(szPiece + cchPiece, p, cbTake);
-            cchPiece += cbTake;
-            p += cbTake;
-            if (pNewLine || cchPiece == kLineBuffer - 1) handPiece();
-        }
-    }
-    if (cchPiece > 0) handPiece();
-    if (nPieces > 0) endPhysicalLine(true);
+    while ((cbRead = std::fread(block.data(), 1, block.size(), pFile)) > 0) sText.append(block.data(), cbRead);
+    return sText;
 }
 
 }  // namespace
@@ -254,8 +209,8 @@ ScannedFile ScanProfileFile(const std::string& sPath, const std::string& sName, 
 {
     ScannedFile file;
     file.sName = sName;
-    // Text mode, as the reader opens it: CR/LF pairs and the end-of-file mark are the C
-    // runtime's, so the lines are the reader's lines.
+    // Text mode: the reader ends a line's text at a CR and the file at Ctrl+Z as well, and a
+    // split line's length is told in the bytes of the file as a text-mode read gives them.
     std::unique_ptr<std::FILE, FileCloser> pFile(std::fopen(sPath.c_str(), "r"));
     const DWORD dwAttributes = GetFileAttributesA(sPath.c_str());
     if (!pFile || (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)))
@@ -265,8 +220,20 @@ ScannedFile ScanProfileFile(const std::string& sPath, const std::string& sName, 
                                                              : "the file cannot be read: the PDI reads nothing from it");
         return file;
     }
+    const std::string sText = ReadAll(pFile.get());
+    size_t cbMark = 0;
+    if (CheckEncoding(sText, sName, findings, &cbMark) == eEncodingUnreadable)
+    {
+        file.fMisencoded = true;
+        return file;
+    }
     file.fRead = true;
-    ScanStream(pFile.get(), file, findings);
+    Scanner scanner(file, findings);
+    const char* const p = sText.data() + cbMark;
+    if (CProfileBytes::Get().HasLeadBytes())
+        profile_syntax::ForEachLine(p, sText.data() + sText.size(), [&](const CLine& line) { scanner.Line<true>(line); });
+    else
+        profile_syntax::ForEachLine(p, sText.data() + sText.size(), [&](const CLine& line) { scanner.Line<false>(line); });
     return file;
 }
 

@@ -10,13 +10,6 @@ namespace medcheck
 namespace
 {
 
-std::string Place(const Finding& finding)
-{
-    if (finding.sFile.empty()) return "medium";
-    if (finding.nLine == 0) return finding.sFile;
-    return Format("%s:%u", finding.sFile.c_str(), finding.nLine);
-}
-
 // The ANSI text as JSON string content: printable ASCII as it is, the rest as \u escapes of
 // its UTF-16 form, so the output is ASCII whatever the code page.
 std::string JsonString(const std::string& sText)
@@ -60,6 +53,13 @@ std::string Format(const char* pszFormat, ...)
     }
     va_end(args);
     return std::string(buffer.data());
+}
+
+std::string Place(const Finding& finding)
+{
+    if (finding.sFile.empty()) return "medium";
+    if (finding.nLine == 0) return finding.sFile;
+    return Format("%s:%u", finding.sFile.c_str(), finding.nLine);
 }
 
 const char* SeverityName(ESeverity eSeverity)
@@ -108,16 +108,20 @@ int FindingList::ExitCode() const
     return Count(eWarning) > 0 ? 1 : 0;
 }
 
-void PrintText(std::FILE* pOut, const FindingList& findings)
+void PrintText(std::FILE* pOut, const FindingList& findings, const std::string& sTable, bool fNotes)
 {
     for (const Finding& finding : findings.All())
     {
+        if (finding.eSeverity == eNote && !fNotes) continue;
         std::string sScope;
         if (!finding.sRelease.empty()) sScope = finding.sRelease + " " + finding.sLanguage + ": ";
         std::fprintf(pOut, "%s: %s [%s] %s%s\n", Place(finding).c_str(), SeverityName(finding.eSeverity),
                      finding.sCode.c_str(), sScope.c_str(), finding.sText.c_str());
     }
-    std::fprintf(pOut, "%u error(s), %u warning(s)\n", findings.Count(eError), findings.Count(eWarning));
+    std::fputs(sTable.c_str(), pOut);
+    const unsigned nNotes = findings.Count(eNote);
+    std::fprintf(pOut, "%u error(s), %u warning(s), %u note(s)%s\n", findings.Count(eError), findings.Count(eWarning),
+                 nNotes, nNotes && !fNotes ? " (--verbose shows them)" : "");
 }
 
 void PrintJson(std::FILE* pOut, const std::string& sMedium, const FindingList& findings)

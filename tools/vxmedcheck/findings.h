@@ -51,8 +51,12 @@ private:
 std::string Format(const char* pszFormat, ...);
 
 const char* SeverityName(ESeverity eSeverity);
-// "autorun.inf:12: warning [key-repeated] text", one line per finding, then a summary line.
-void PrintText(std::FILE* pOut, const FindingList& findings);
+// "autorun.inf:12", "autorun.inf" for the file as a whole, "medium" for the medium.
+std::string Place(const Finding& finding);
+// "autorun.inf:12: warning [key-repeated] text", a line per error and warning (and per note
+// when fNotes), then the table of what the PDI does per release and language, then a summary
+// line with the counts.
+void PrintText(std::FILE* pOut, const FindingList& findings, const std::string& sTable, bool fNotes);
 // One JSON object: the medium, the findings, the counts. ANSI text is escaped as \u sequences.
 void PrintJson(std::FILE* pOut, const std::string& sMedium, const FindingList& findings);
 

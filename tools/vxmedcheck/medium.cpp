@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "diag/trace_log.h"
 #include "infrastructure/qualified_values.h"
 
 namespace medcheck
@@ -77,7 +78,11 @@ bool Medium::Open(const std::string& sFolder, FindingList& findings)
     }
     m_sInfPath = m_sRoot + "\\autorun.inf";
     m_inf = ScanProfileFile(m_sInfPath, "autorun.inf", findings);
+    // A factory sets the trace mask from the debug settings it finds (the medium's "Log" key
+    // among them); the checker traces as its own command line says.
+    const DWORD dwTraceMask = g_TraceLog.GetMask();
     m_pFactory.reset(new CFactory(m_sInfPath.c_str(), FACTORY_LOAD_MODELS));
+    g_TraceLog.SetMask(dwTraceMask);
     if (m_inf.fRead) ReadModelFileList(findings);
     return true;
 }

@@ -75,9 +75,11 @@ void CheckModels(const Medium& medium, FindingList& findings)
 {
     std::map<CVxCiString, ModelPlace> places;
     unsigned nModels = 0, nFiles = 0;
+    bool fMisencoded = false;  // a model file's encoding finding explains the models it lacks
     for (size_t i = 0; i < medium.ModelFiles().size(); ++i)
     {
         const ModelFile& file = medium.ModelFiles()[i];
+        fMisencoded = fMisencoded || file.scan.fMisencoded;
         if (!file.scan.fRead) continue;
         if (i > 0 && CVxCiString(medium.ModelFiles()[i - 1].sPath.c_str()) == file.sPath.c_str()) continue;
         ++nFiles;
@@ -121,7 +123,8 @@ void CheckModels(const Medium& medium, FindingList& findings)
         ReportInfList(file, "INFList.1", "Windows 9x", findings);
         ReportInfList(file, "INFList.2", "the NT family", findings);
     }
-    findings.Add(nModels ? eNote : eError, "", 0, nModels ? "model-count" : "models-missing",
+    const bool fMissing = nModels == 0 && !fMisencoded;
+    findings.Add(fMissing ? eError : eNote, "", 0, fMissing ? "models-missing" : "model-count",
                  Format("%u model(s) in %u model file(s)", nModels, nFiles));
 }
 

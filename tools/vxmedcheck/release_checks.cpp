@@ -58,7 +58,7 @@ bool ProgramPresent(const Medium& medium, const std::string& sCommand, std::stri
     return false;
 }
 
-void CheckPatches(const Medium& medium, const CReleaseFacts& facts, FindingList& findings)
+void CheckPatches(const Medium& medium, const CReleaseFacts& facts, FindingList& findings, ReleaseOutcome* pOutcome)
 {
     COSPatchQualifiers qualifiers;
     BuildOSPatchQualifiers(facts, medium.Factory(), &qualifiers);
@@ -70,6 +70,9 @@ void CheckPatches(const Medium& medium, const CReleaseFacts& facts, FindingList&
                  "patch-list",
                  Format("the PDI reads [%s]%s, each key missing there from [OSPatches]: %u patch(es)", sChosen.c_str(),
                         nChosenLine ? "" : " (not in the file)", static_cast<unsigned>(patches.size())));
+    // In short: the section the patches come from; without the chosen one, all come from the plain list.
+    pOutcome->sSection = nChosenLine ? sChosen.c_str() : "OSPatches";
+    pOutcome->nPatches = static_cast<unsigned>(patches.size());
     unsigned n = 0;
     for (const CVxCiString& sEntry : patches)
     {
@@ -104,7 +107,7 @@ bool LoadQuestion(const Medium& medium, WORD wLanguage, HMODULE hStrings, CVxCiS
 }
 
 void CheckDefaultPrinterQuestion(const Medium& medium, const CReleaseFacts& facts, HMODULE hStrings,
-                                 FindingList& findings)
+                                 FindingList& findings, ReleaseOutcome* pOutcome)
 {
     const bool fSilent = IsSilent(medium, facts.wLanguage);
     // As the PDI decides: Windows 2000, and 32-bit XP unless the install is silent.
@@ -135,7 +138,9 @@ void CheckDefaultPrinterQuestion(const Medium& medium, const CReleaseFacts& fact
             sAnswer = "asked";
         findings.Add(eNote, sFile, nLine, "default-printer",
                      Format("model \"%s\": the default-printer question is %s", sModel.c_str(), sAnswer.c_str()));
+        ++pOutcome->nModels;
         if (!fOffered || !fWants) continue;
+        ++pOutcome->nAsked;
         CVxCiString sQuestion;
         if (!LoadQuestion(medium, facts.wLanguage, hStrings, &sQuestion))
         {
@@ -168,15 +173,19 @@ PdiStrings::~PdiStrings()
     if (m_hModule) FreeLibrary(m_hModule);
 }
 
-void CheckRelease(const Medium& medium, const ReleaseInfo& release, WORD wLanguage, const PdiStrings& strings,
-                  FindingList& findings)
+ReleaseOutcome CheckRelease(const Medium& medium, const ReleaseInfo& release, WORD wLanguage, const PdiStrings& strings,
+                            FindingList& findings)
 {
     CReleaseFacts facts = release.facts;
     facts.wLanguage = wLanguage;
-    findings.SetScope(release.pszName, LanguageText(wLanguage));
-    CheckPatches(medium, facts, findings);
-    CheckDefaultPrinterQuestion(medium, facts, strings.Module(), findings);
+    ReleaseOutcome outcome;
+    outcome.sRelease = release.pszName;
+    outcome.sLanguage = LanguageText(wLanguage);
+    findings.SetScope(outcome.sRelease, outcome.sLanguage);
+    CheckPatches(medium, facts, findings, &outcome);
+    CheckDefaultPrinterQuestion(medium, facts, strings.Module(), findings, &outcome);
     findings.SetScope("", "");
+    return outcome;
 }
 
 }  // namespace medcheck

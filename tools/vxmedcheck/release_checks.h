@@ -7,6 +7,7 @@
 
 #include "findings.h"
 #include "medium.h"
+#include "release_table.h"
 #include "releases.h"
 
 namespace medcheck
@@ -27,8 +28,9 @@ private:
     HMODULE m_hModule;
 };
 
-void CheckRelease(const Medium& medium, const ReleaseInfo& release, WORD wLanguage, const PdiStrings& strings,
-                  FindingList& findings);
+// The notes and findings of one release in one language, and the same in short for the table.
+ReleaseOutcome CheckRelease(const Medium& medium, const ReleaseInfo& release, WORD wLanguage, const PdiStrings& strings,
+                            FindingList& findings);
 
 }  // namespace medcheck
 

@@ -45,6 +45,13 @@ const std::vector<ReleaseInfo>& AllReleases()
     return s_releases;
 }
 
+std::string ReleaseNames()
+{
+    std::string sNames;
+    for (const ReleaseInfo& release : AllReleases()) sNames += (sNames.empty() ? "" : "|") + std::string(release.pszName);
+    return sNames;
+}
+
 const ReleaseInfo* FindRelease(const std::string& sName)
 {
     for (const ReleaseInfo& release : AllReleases())

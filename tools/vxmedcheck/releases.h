@@ -19,6 +19,8 @@ struct ReleaseInfo
 };
 
 const std::vector<ReleaseInfo>& AllReleases();
+// "win95|win98|...": the names, in order, as the usage text lists them.
+std::string ReleaseNames();
 // Null for a name the checker does not know.
 const ReleaseInfo* FindRelease(const std::string& sName);
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "diag/install_log.h"
+#include "file_presence.h"
+#include "infrastructure/os_version.h"
 #include "vxzglue/vxzglue_registry.h"
 
 // Composite values are built from the constants before them, so they are defined in this
@@ -172,46 +174,26 @@ bool IsParameterPresent(const CVxCiString& sCmdLine, const CVxCiString& sDriverN
     return GetParameterValue(sCmdLine, sDriverName, sParameterName, &sScratch);
 }
 
-bool IsFilePresent(const CVxCiString& sPath)
-{
-    if (sPath.empty()) return false;
-    CVxCiString sPattern = sPath;
-    if (sPattern[sPattern.size() - 1] == '\\') sPattern += '*';
-    WIN32_FIND_DATAA tFind;
-    HANDLE hFind = FindFirstFileA(sPattern.c_str(), &tFind);
-    if (hFind == INVALID_HANDLE_VALUE) return false;
-    FindClose(hFind);
-    return true;
-}
+bool IsFilePresent(const CVxCiString& sPath) { return IsPathPresent(sPath.c_str()); }
 
 OsType GetOsType()
 {
-    OSVERSIONINFOA tOsVersion = {};
-    tOsVersion.dwOSVersionInfoSize = sizeof(tOsVersion);
-    if (GetVersionExA(&tOsVersion) == 0) {
+    const OSVERSIONINFOEXA& tOsVersion = GetOSVersionRecord();
+    if (tOsVersion.dwMajorVersion == 0)  // the system filled no record
+    {
         LOG_CONDITION_FAILED("GetVersionEx( &tOsVersion ) == 0");
         return eOsUnknown;
     }
-
-    if (tOsVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
-    {
-        switch (tOsVersion.dwMinorVersion)
-        {
-        case 0: return eOsWin95;
-        case 10: return eOsWin98;
-        case 90: return eOsWinMe;
-        default: return eOsUnknown;
-        }
-    }
+    if (Is95()) return eOsWin95;
+    if (Is98()) return eOsWin98;
+    if (IsMe()) return eOsWinMe;
+    if (IsNT4()) return eOsWinNT4;
+    // Any later release with minor version 0 reads as Windows 2000, as the Glue has always read it.
+    if (IsNT()) return tOsVersion.dwMinorVersion == 0 ? eOsWin2000 : eOsWinXP;
     if (tOsVersion.dwPlatformId == VER_PLATFORM_WIN32_NT)
     {
-        if (tOsVersion.dwMajorVersion < 4)
-        {
-            LOG_CONDITION_FAILED("tOsVersion.dwMajorVersion < 4");
-            return eOsUnknown;
-        }
-        if (tOsVersion.dwMajorVersion == 4) return eOsWinNT4;
-        return tOsVersion.dwMinorVersion == 0 ? eOsWin2000 : eOsWinXP;
+        LOG_CONDITION_FAILED("tOsVersion.dwMajorVersion < 4");
+        return eOsUnknown;
     }
     LOG_CONDITION_FAILED("(tOsVersion.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS) && "
                "(tOsVersion.dwPlatformId != VER_PLATFORM_WIN32_NT)");
