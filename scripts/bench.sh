@@ -7,15 +7,7 @@ source "$(dirname "$0")/common.sh"
 
 arch=$(vx_test_arch)
 build="$root/build/$arch"
-if [ -z "${VX_BENCH_BUILT:-}" ]; then
-    bash "$here/setup.sh"
-    VX_TARGETS="bench_factory bench_profile bench_pdi_run bench_tools vx_keepalive" vx_build "$arch" >/dev/null
-    # The runs themselves where 32-bit programs can run (emulator.sh).
-    if [ "$arch" = i686 ]; then
-        VX_BENCH_BUILT=1 vx_run_i386 bash "$0" "$@"
-        exit $?
-    fi
-fi
+vx_prepare "bench_factory bench_profile bench_pdi_run bench_tools vx_keepalive" "$0" "$@"
 loader=$(vx_wine_loader "$arch")
 prefix="$build/wineprefix"
 [ "$arch" = i686 ] || prefix="$build/wineprefix64"

@@ -30,3 +30,19 @@ vx_build() {
 vx_shipped_i686_dir() {
     if [ "$1" = i686 ]; then echo "$root/build/i686/shipped"; else echo "$root/build/$1/shipped-i686"; fi
 }
+
+# vx_prepare TARGETS SCRIPT [ARGS...]: sets the machine up and builds TARGETS of the test tree,
+# then, for the 32-bit tree, runs SCRIPT again where 32-bit programs can run (emulator.sh) and
+# exits with its status. VX_PREPARED tells the second run that all this is done.
+vx_prepare() {
+    local targets=$1; shift
+    [ -z "${VX_PREPARED:-}" ] || return 0
+    bash "$here/setup.sh"
+    local arch
+    arch=$(vx_test_arch)
+    VX_TARGETS="$targets" vx_build "$arch" >/dev/null
+    if [ "$arch" = i686 ]; then
+        VX_PREPARED=1 vx_run_i386 bash "$@"
+        exit $?
+    fi
+}

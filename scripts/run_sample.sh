@@ -14,15 +14,7 @@ if [ "${1:-}" = --view ]; then
     case "$view" in 32|64) ;; *) echo "usage: run_sample.sh [--view 32|64]" >&2; exit 2;; esac
 fi
 arch=$(vx_test_arch)
-if [ -z "${VX_SAMPLE_BUILT:-}" ]; then
-    bash "$here/setup.sh"
-    VX_TARGETS="sample_medium vxglue_sim" vx_build "$arch" >/dev/null
-    # The run itself where 32-bit programs can run (emulator.sh).
-    if [ "$arch" = i686 ]; then
-        VX_SAMPLE_BUILT=1 vx_run_i386 bash "$0" "$@"
-        exit $?
-    fi
-fi
+vx_prepare "sample_medium vxglue_sim" "$0" "$@"
 
 loader=$(vx_wine_loader "$arch")
 prefix_name=sample-prefix
