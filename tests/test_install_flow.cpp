@@ -48,12 +48,7 @@ protected:
         return m_medium.InstallLog();
     }
 
-    std::vector<std::string> Runs() const
-    {
-        std::vector<std::string> names;
-        for (const std::string& sRun : m_medium.RecordedRuns()) names.push_back(sRun.substr(4, sRun.find(" | ") - 4));
-        return names;
-    }
+    std::vector<std::string> Runs() const { return m_medium.RecordedPrograms(); }
 
     vxtest::FlowMedium m_flow;
     vxtest::ScratchMedium& m_medium;

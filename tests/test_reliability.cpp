@@ -1200,10 +1200,7 @@ PathRun RunFrom(const std::string& sPdiPath, const std::string& sTemp, const std
     run.eVerdict = vxtest::Finish(child, kRunDeadlineMs);
     Sleep(300);  // the product installer is not waited for
     run.log = vxtest::ReadLog(vxtest::InstallLogPath(sTemp, 0));
-    for (const std::string& sLine : vxtest::ReadLines(sRecordFile))
-    {
-        if (!sLine.empty()) run.runs.push_back(sLine.substr(4, sLine.find(" | ") - 4));
-    }
+    run.runs = vxtest::RecordedPrograms(sRecordFile);
     run.traceNames = vxtest::ListFiles(sTemp + "\\*.log");
     run.traceNames.erase(std::remove_if(run.traceNames.begin(), run.traceNames.end(),
                                         [](const std::string& s) { return s.compare(0, 6, "vxvxdi") == 0 || s == "runs.log"; }),

@@ -28,6 +28,16 @@ bool ScratchMedium::WriteFile(const std::string& sRelativePath, const std::strin
     return WriteFileBytes(Root() + "\\" + sRelativePath, sText);
 }
 
+std::vector<std::string> RecordedPrograms(const std::string& sRecordFile)
+{
+    std::vector<std::string> names;
+    for (const std::string& sLine : ReadLines(sRecordFile))
+    {
+        if (!sLine.empty()) names.push_back(sLine.substr(4, sLine.find(" | ") - 4));  // "ran <name> | ..."
+    }
+    return names;
+}
+
 std::vector<std::string> ScratchMedium::RecordedRuns() const
 {
     std::vector<std::string> runs;

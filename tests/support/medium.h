@@ -11,6 +11,9 @@
 namespace vxtest
 {
 
+// The program name of every run the recorder wrote to sRecordFile, in order.
+std::vector<std::string> RecordedPrograms(const std::string& sRecordFile);
+
 class ScratchMedium
 {
 public:
@@ -28,6 +31,8 @@ public:
     bool WriteFile(const std::string& sRelativePath, const std::string& sText);
     // "ran <name> | <command line>" for every recorded run, in order.
     std::vector<std::string> RecordedRuns() const;
+    // The program name of every recorded run, in order.
+    std::vector<std::string> RecordedPrograms() const { return vxtest::RecordedPrograms(RecordFile()); }
     // The PDI's install log of this medium's runs (the first one unless n is given).
     std::vector<std::string> InstallLog(int n = 0) const;
 
