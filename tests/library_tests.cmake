@@ -5,13 +5,16 @@ add_dependencies(test_exports vxinfra_dll)
 vx_wine_test(NAME exports EXE test_exports ENV "VX_INFRA_DLL=$<TARGET_FILE:vxinfra_dll>")
 
 # A program without the library of its own loads vxinfra14.dll and frees it again.
-add_executable(test_dll_load dll/test_dll_load.cpp)
-target_include_directories(test_dll_load PRIVATE ${CMAKE_SOURCE_DIR}/include)
+add_executable(test_dll_load dll/test_dll_load.cpp support/import_patch.cpp)
+target_include_directories(test_dll_load PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(test_dll_load PRIVATE VXINFRA_STATIC)  # layouts only; nothing imported
 target_compile_options(test_dll_load PRIVATE ${VX_WARNINGS})
 target_link_libraries(test_dll_load PRIVATE gtest_main)
 add_dependencies(test_dll_load vxinfra_dll)
-vx_wine_test(NAME dll_load EXE test_dll_load ENV "VX_INFRA_DLL=$<TARGET_FILE:vxinfra_dll>" ARGS -log 0x2f)
+vx_wine_test(NAME dll_load EXE test_dll_load ENV "VX_INFRA_DLL=$<TARGET_FILE:vxinfra_dll>" ARGS -log 0x2f --gtest_filter=DllLoad.*)
+# Its first calls from many threads at once, as Windows 98 (whose CreateSemaphoreW fails).
+vx_wine_test(NAME dll_race_win98 EXE test_dll_load RELEASE win98 ENV "VX_INFRA_DLL=$<TARGET_FILE:vxinfra_dll>"
+             ARGS --gtest_filter=DllRace.*)
 
 # A consumer built from a fresh install only: install into an empty folder (and check it),
 # configure tests/consumer against it with the same toolchain, build, then run under Wine.
@@ -56,3 +59,12 @@ add_dependencies(test_imports ${VX_SHIPPED_I686_TARGET})
 string(REPLACE ";" "," VX_SHIPPED_TOOL_NAMES "${VX_SHIPPED_TOOLS}")
 vx_wine_test(NAME imports EXE test_imports
              ENV "VX_SHIPPED_I686_DIR=${VX_SHIPPED_I686_DIR}" "VX_SHIPPED_TOOLS=${VX_SHIPPED_TOOL_NAMES}")
+# ... and run on a 486: their code disassembled, natively (no Wine), named from their symbols.
+find_program(VX_I686_OBJDUMP i686-w64-mingw32-objdump)
+set(VX_SHIPPED_FILES vxfpdi14.exe vxinfra14.dll)
+foreach(tool IN LISTS VX_SHIPPED_TOOLS)
+  list(APPEND VX_SHIPPED_FILES tools/${tool}/${tool}.exe)
+endforeach()
+add_test(NAME i486_instructions COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/i486_instructions.sh ${VX_I686_OBJDUMP}
+         ${VX_SHIPPED_I686_DIR} ${VX_SHIPPED_FILES})
+set_tests_properties(i486_instructions PROPERTIES TIMEOUT 120)

@@ -102,6 +102,8 @@ ImportTable ParseTable(std::istream& in)
             table.problems.push_back(sWhere + "on-9x field is neither stub, real nor -: " + row.sOn9x);
         if (IsWideFunction(sFunction) && row.s9x != "-" && row.sOn9x != "stub" && row.sOn9x != "real")
             table.problems.push_back(sWhere + sFunction + " is a W function: say whether Windows 9x stubs it");
+        if ((row.sOn9x == "stub" || row.sOn9x == "real") && row.s9x == "-")
+            table.problems.push_back(sWhere + sFunction + " is not on Windows 9x: its on-9x field must be -");
         if (row.sOn9x == "stub" && row.s9x != "-" && row.sNote.empty())
             table.problems.push_back(sWhere + sFunction + " is a stub on Windows 9x: say why its result is not needed there");
         const auto key = std::make_pair(Upper(sFirst), sFunction);
@@ -208,6 +210,7 @@ TEST(ImportTable, RefusesRowsThatBreakItsRules)
         {"KERNEL32.DLL CreateFileW 95 NT4", "CreateFileW is a W function: say whether Windows 9x stubs it"},
         {"KERNEL32.DLL CreateFileW 95 NT4 stub", "CreateFileW is a stub on Windows 9x: say why"},
         {"KERNEL32.DLL CreateFileA 95 NT4 maybe", "on-9x field is neither stub, real nor -: maybe"},
+        {"KERNEL32.DLL GetModuleHandleExW - XP stub", "GetModuleHandleExW is not on Windows 9x: its on-9x field must be -"},
         {"dll", "dll without a name"},
     };
     for (size_t i = 0; i < sizeof(kCases) / sizeof(kCases[0]); ++i)
@@ -237,6 +240,7 @@ TEST(ImportTable, JudgesImportsAgainstEveryTargetRelease)
         {{"KERNEL32.dll", "GetTickCount64", 0}, "Windows NT 4.0 lacks it (first on NT: -)"},
         {{"KERNEL32.dll", "TryEnterCriticalSection", 0}, "Windows 95 lacks it (first on 9x: -)"},
         {{"KERNEL32.dll", "IsDebuggerPresent", 0}, "Windows 95 lacks it (first on 9x: 98)"},
+        {{"KERNEL32.dll", "CreateSemaphoreW", 0}, "KERNEL32.dll!CreateSemaphoreW: not in the import table"},
         {{"KERNEL32.dll", "NoSuchFunction", 0}, "KERNEL32.dll!NoSuchFunction: not in the import table"},
         {{"libwinpthread-1.dll", "pthread_create", 0}, "is not a system DLL of every target release"},
         {{"KERNEL32.dll", "", 17}, "KERNEL32.dll!#17: imported by ordinal"},
@@ -302,6 +306,38 @@ TEST(ShippedHeaders, BuiltForI386AndWindows40)
         EXPECT_EQ(0, image.MinorSubsystemVersion()) << shipped.sPath;
         EXPECT_EQ(4, image.MajorOperatingSystemVersion()) << shipped.sPath;
         EXPECT_EQ(0, image.MinorOperatingSystemVersion()) << shipped.sPath;
+    }
+}
+
+// Windows 95 refuses to load a DLL that has a TLS directory (error 1114), and releases before
+// Vista never call the TLS callbacks of a DLL loaded after start-up; none of the files needs one.
+TEST(ShippedHeaders, NoTlsDirectory)
+{
+    for (const Shipped& shipped : ShippedFiles())
+    {
+        vxtest::PeImage image;
+        ASSERT_TRUE(LoadImage(shipped.sPath, &image));
+        EXPECT_FALSE(image.HasDirectory(IMAGE_DIRECTORY_ENTRY_TLS)) << shipped.sPath << ": has a TLS directory";
+    }
+}
+
+// The files ship stripped, their debug information in <file>.debug beside them: an image's
+// section names fit the header's 8 bytes (a longer one is a "/<offset>" into the COFF string
+// table, which is not part of what the loader maps) and it has no symbol table.
+TEST(ShippedHeaders, StrippedOfDebugInformation)
+{
+    for (const Shipped& shipped : ShippedFiles())
+    {
+        vxtest::PeImage image;
+        ASSERT_TRUE(LoadImage(shipped.sPath, &image));
+        EXPECT_EQ(0u, image.PointerToSymbolTable()) << shipped.sPath << ": has a symbol table";
+        EXPECT_EQ(0u, image.NumberOfSymbols()) << shipped.sPath << ": has a symbol table";
+        for (const std::string& sName : image.SectionNames())
+        {
+            EXPECT_NE('/', sName.empty() ? '\0' : sName[0])
+                << shipped.sPath << ": section " << sName << " is named in the string table";
+            EXPECT_NE(0u, sName.rfind(".debug", 0)) << shipped.sPath << ": has debug section " << sName;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // vxinfra14.dll loaded by a program that has none of the library itself: its process-wide
-// objects must exist once LoadLibraryA returns and be gone once FreeLibrary returns.
+// objects must exist once LoadLibraryA returns and be gone once FreeLibrary returns, and its
+// first calls may come from many threads at once.
 //
 // This program is not linked with the library (the headers are used for the objects' layout
 // only); every member it calls is reached through the DLL's exports. Run with "-log 0x2f" on
@@ -15,6 +16,7 @@
 #include "diag/trace_log.h"
 #include "infrastructure/factory.h"
 #include "infrastructure/ipc_objects.h"
+#include "support/import_patch.h"
 
 namespace
 {
@@ -215,6 +217,74 @@ TEST(DllLoad, LoadingAgainConstructsAgain)
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(sPath.c_str())) << sPath;
         DeleteFileA(sPath.c_str());
     }
+}
+
+// The first calls into a freshly loaded DLL, from many threads at the same moment, make a
+// function-local static (GetErrorString's per-thread texts), so the runtime's lock around such
+// statics is contended and its waiters wait on its semaphore. Run as Windows 98.
+typedef const char* (*PFN_GET_ERROR_STRING)(LONG lCode);
+const int kRacers = 8;
+LONG g_cTlsAllocs = 0;
+
+// The static's constructor asks for a TLS slot: slowed, it holds the lock while the others come.
+DWORD WINAPI SlowTlsAlloc()
+{
+    InterlockedIncrement(&g_cTlsAllocs);
+    Sleep(200);
+    return TlsAlloc();
+}
+
+struct Racer
+{
+    HANDLE hStart;
+    PFN_GET_ERROR_STRING pfnGetErrorString;
+    const char* pszText;
+    std::string sText;
+};
+
+DWORD WINAPI Race(void* pvRacer)
+{
+    Racer* pRacer = static_cast<Racer*>(pvRacer);
+    WaitForSingleObject(pRacer->hStart, INFINITE);
+    pRacer->pszText = pRacer->pfnGetErrorString(ERROR_FILE_NOT_FOUND);
+    if (pRacer->pszText) pRacer->sText = pRacer->pszText;
+    return 0;
+}
+
+TEST(DllRace, FirstCallsFromManyThreadsAtOnce)
+{
+    HMODULE hDll = LoadLibraryA(DllPath().c_str());
+    ASSERT_TRUE(hDll != NULL) << DllPath() << ": " << GetLastError();
+    const PFN_GET_ERROR_STRING pfnGetErrorString = ExportedFunction<PFN_GET_ERROR_STRING>(hDll, "_Z14GetErrorStringl");
+    ASSERT_TRUE(pfnGetErrorString != NULL);
+    Racer racers[kRacers];
+    {
+        vxtest::ImportPatch slow(hDll, "kernel32.dll", "TlsAlloc", reinterpret_cast<const void*>(&SlowTlsAlloc));
+        ASSERT_TRUE(slow.Applied());
+        const HANDLE hStart = CreateEventA(NULL, TRUE, FALSE, NULL);
+        ASSERT_TRUE(hStart != NULL);
+        HANDLE ahThreads[kRacers];
+        for (int i = 0; i < kRacers; ++i)
+        {
+            racers[i] = {hStart, pfnGetErrorString, NULL, std::string()};
+            DWORD dwId = 0;
+            ahThreads[i] = CreateThread(NULL, 0, Race, &racers[i], 0, &dwId);
+            ASSERT_TRUE(ahThreads[i] != NULL) << i;
+        }
+        SetEvent(hStart);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(kRacers, ahThreads, TRUE, 60000));
+        for (HANDLE hThread : ahThreads) CloseHandle(hThread);
+        CloseHandle(hStart);
+    }
+    EXPECT_EQ(1, g_cTlsAllocs) << "the static was not made by the race";
+    const std::string sExpected = pfnGetErrorString(ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(sExpected.empty());
+    for (int i = 0; i < kRacers; ++i)
+    {
+        EXPECT_TRUE(racers[i].pszText != NULL) << i;
+        EXPECT_EQ(sExpected, racers[i].sText) << i;
+    }
+    FreeLibrary(hDll);
 }
 
 }  // namespace

@@ -102,6 +102,8 @@ bool PeImage::Parse(const std::string& sImage, std::string* psError)
     if (!ReadAt(qwNt + sizeof(DWORD), &file)) return Fail(psError, "file header cut off");
     m_wMachine = file.Machine;
     m_wCharacteristics = file.Characteristics;
+    m_dwSymbolTable = file.PointerToSymbolTable;
+    m_dwSymbols = file.NumberOfSymbols;
 
     const uint64_t qwOptional = qwNt + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
     WORD wMagic = 0;
@@ -130,6 +132,23 @@ bool PeImage::Parse(const std::string& sImage, std::string* psError)
         m_sections.push_back(section);
     }
     return true;
+}
+
+bool PeImage::HasDirectory(int iEntry) const
+{
+    IMAGE_DATA_DIRECTORY directory;
+    return Directory(iEntry, &directory);
+}
+
+std::vector<std::string> PeImage::SectionNames() const
+{
+    std::vector<std::string> names;
+    for (const IMAGE_SECTION_HEADER& section : m_sections)
+    {
+        const char* pszName = reinterpret_cast<const char*>(section.Name);
+        names.push_back(std::string(pszName, std::find(pszName, pszName + IMAGE_SIZEOF_SHORT_NAME, '\0')));
+    }
+    return names;
 }
 
 bool PeImage::ReadExports(std::vector<std::pair<std::string, DWORD> >* pNames, std::string* psError) const

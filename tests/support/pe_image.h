@@ -35,6 +35,13 @@ public:
     WORD MinorSubsystemVersion() const { return m_wSubsystemVersion[1]; }
     WORD MajorOperatingSystemVersion() const { return m_wOsVersion[0]; }
     WORD MinorOperatingSystemVersion() const { return m_wOsVersion[1]; }
+    // The COFF symbol table of the file header (both 0 when there is none).
+    DWORD PointerToSymbolTable() const { return m_dwSymbolTable; }
+    DWORD NumberOfSymbols() const { return m_dwSymbols; }
+    // Whether data directory iEntry (IMAGE_DIRECTORY_ENTRY_TLS, ...) is present.
+    bool HasDirectory(int iEntry) const;
+    // The section table's names, as its 8-byte fields spell them.
+    std::vector<std::string> SectionNames() const;
 
     // Exported names with their function addresses (RVAs), in the table's order.
     bool ReadExports(std::vector<std::pair<std::string, DWORD> >* pNames, std::string* psError) const;
@@ -56,6 +63,8 @@ private:
     bool m_f64 = false;
     WORD m_wMachine = 0;
     WORD m_wCharacteristics = 0;
+    DWORD m_dwSymbolTable = 0;
+    DWORD m_dwSymbols = 0;
     WORD m_wSubsystem = 0;
     WORD m_wSubsystemVersion[2] = {0, 0};
     WORD m_wOsVersion[2] = {0, 0};
