@@ -60,11 +60,13 @@ check() {  # file name
         for (i = 1; i < n; i += 2) allow[al[i] " " al[i + 1]] = 1
     }
     # nm -n: text symbols by address. A function in a section of its own may be named only by
-    # that section (.text$<symbol>); a real name at the same address wins.
+    # that section (.text$<symbol>); a real name at the same address wins. C names lose the
+    # underscore the i386 ABI puts before them; C++ names keep it for c++filt.
     FNR == NR {
         if ($2 != "T" && $2 != "t") next
         a = pad($1); s = $3; rank = 2
         if (s ~ /^\.text\$/) { s = "_" substr(s, 7); rank = 1 } else if (s ~ /^\./) rank = 0
+        if (s ~ /^_/ && s !~ /^__Z/) s = substr(s, 2)
         if ($3 == "__CTOR_LIST__") ctors = a
         if (nsym && addr[nsym] == a) { if (rank > rk[nsym]) { sym[nsym] = s; rk[nsym] = rank }; next }
         addr[++nsym] = a; sym[nsym] = s; rk[nsym] = rank
@@ -90,7 +92,7 @@ check() {  # file name
         else if (m ~ /^cmpxchg(8|16)b/) why = "CMPXCHG8B, Pentium"
         else if (m ~ /^(cpuid|rdtscp?|rdpmc|rdmsr|wrmsr|xgetbv|xsetbv|monitor|mwait)$/) why = "processor query, Pentium"
         else if (ops ~ /%[xyz]?mm[0-9]|%k[0-7]/) why = "MMX/SSE/AVX register"
-        else if (m ~ /^(emms|femms|fxsave|fxrstor|ldmxcsr|stmxcsr|vldmxcsr|vstmxcsr|prefetch|[lms]fence|clflush|clwb|movnti|fisttp|vzero)/) why = "MMX/SSE/AVX"
+        else if (m ~ /^(emms|femms|fxsave|fxrstor|ldmxcsr|stmxcsr|vldmxcsr|vstmxcsr|prefetch|[lms]fence|clflush|clwb|movnti|fisttp|vzero|xsave|xrstor)/) why = "MMX/SSE/AVX"
         else if (m ~ /^(popcnt|lzcnt|tzcnt|movbe|crc32|rdrand|rdseed|rdpid|andn|bextr|blsi|blsmsk|blsr|bzhi|pdep|pext|sarx|shlx|shrx|rorx|mulx|adcx|adox)/) why = "later extension"
         else if (m == "(bad)") why = "not decodable"
         if (why == "") next
