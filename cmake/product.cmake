@@ -5,7 +5,24 @@ if(MINGW)
   add_link_options(-Wl,--major-subsystem-version,4,--minor-subsystem-version,0,--major-os-version,4,--minor-os-version,0)
 endif()
 
+# What every shipped image gets, the tools' in their own CMakeLists: the start-up without a TLS
+# directory (runtime/), a build id, and after the link its debug information and symbol table
+# moved into <file>.debug beside it, which debuggers match to the image by that id. The image
+# keeps what the loader reads, its section names within the eight characters of the PE format.
+function(vx_ship_image image)
+  if(NOT MINGW)
+    return()
+  endif()
+  target_sources(${image} PRIVATE ${CMAKE_SOURCE_DIR}/runtime/image_startup.cpp)
+  target_link_options(${image} PRIVATE -Wl,--build-id)
+  add_custom_command(TARGET ${image} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${image}> $<TARGET_FILE:${image}>.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-all --long-section-names disable $<TARGET_FILE:${image}>
+    VERBATIM)
+endfunction()
+
 add_executable(vxfpdi14 WIN32 pdi/pdi_main.cpp pdi/pdi.rc)
+vx_ship_image(vxfpdi14)
 target_compile_options(vxfpdi14 PRIVATE ${VX_WARNINGS})
 # The PDI exports the whole library to the programs that load it, including the parts it
 # never calls itself: a plain static link would leave those objects out.
@@ -20,6 +37,10 @@ add_library(vxinfra_dll SHARED infrastructure/vxinfra14.rc)
 set_target_properties(vxinfra_dll PROPERTIES OUTPUT_NAME vxinfra14 PREFIX "" EXPORT_NAME vxinfra
   LINKER_LANGUAGE CXX)
 target_link_libraries(vxinfra_dll PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,vxinfra>")
+vx_ship_image(vxinfra_dll)
+if(MINGW)
+  target_sources(vxinfra_dll PRIVATE runtime/dll_main.cpp)
+endif()
 # Consumers compile the headers' import side: no VXINFRA_BUILDING for them.
 target_include_directories(vxinfra_dll INTERFACE $<INSTALL_INTERFACE:include>)
 

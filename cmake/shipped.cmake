@@ -6,6 +6,9 @@
 #   shipped-i686/   in a 64-bit tree, the 32-bit product: what the import check reads
 include(ExternalProject)
 
+# Handed to the 32-bit product trees (cmake/runtime.cmake).
+set(VX_RUNTIME_DIR "" CACHE PATH "The runtime libraries built for i486 by scripts/runtime.sh")
+
 function(vx_product_tree name arch dir)
   set(tools)
   foreach(tool IN LISTS VX_SHIPPED_TOOLS)
@@ -15,7 +18,7 @@ function(vx_product_tree name arch dir)
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
     BINARY_DIR ${dir}
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake -DVX_THREAD_MODEL=win32
-               -DVX_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+               -DVX_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DVX_RUNTIME_DIR=${VX_RUNTIME_DIR}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     BUILD_BYPRODUCTS ${dir}/vxfpdi14.exe ${dir}/vxinfra14.dll ${dir}/libvxinfra14.dll.a ${tools})

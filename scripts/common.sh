@@ -3,6 +3,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 
 source "$here/emulator.sh"
+source "$here/runtime.sh"
 
 # The product is a 32-bit program and its tests run the 32-bit build under 32-bit Wine: natively
 # where the kernel runs 32-bit programs, under the emulator (emulator.sh) where it does not.
@@ -18,9 +19,11 @@ vx_wine_loader() {  # arch
 # (and, in a 64-bit tree, the 32-bit ones in build/x86_64/shipped-i686).
 vx_build() {
     local arch=$1; shift
-    local type=${VX_BUILD_TYPE:-Release}
+    local type=${VX_BUILD_TYPE:-Release} runtime
+    # Every test tree builds the 32-bit shipped files, which link the runtime built for i486.
+    runtime=$(vx_runtime) || return 1
     cmake -S "$root" -B "$root/build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
-        -DVX_THREAD_MODEL=posix -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+        -DVX_THREAD_MODEL=posix -DCMAKE_BUILD_TYPE="$type" -DVX_RUNTIME_DIR="$runtime" "$@" >/dev/null
     local targets=()
     for t in ${VX_TARGETS:-}; do targets+=(--target "$t"); done
     cmake --build "$root/build/$arch" -j"$(nproc)" "${targets[@]}"
