@@ -287,4 +287,77 @@ TEST(DllRace, FirstCallsFromManyThreadsAtOnce)
     FreeLibrary(hDll);
 }
 
+// When memory runs out the DLL's own code throws and catches: its runtime's unwinder, the
+// exception state it keeps per thread (emulated thread-local data) and the thread-exit work that
+// frees that state must all work in the DLL as shipped. Each thread fails the n-th allocation of
+// one GetErrorString call; later threads start after earlier ones have ended.
+typedef void*(__cdecl* PFN_MALLOC)(size_t cb);
+PFN_MALLOC g_pfnMalloc = NULL;
+LONG g_cFailedAllocations = 0;
+thread_local long t_lAllocationsToFailure = 0;
+
+void* __cdecl FailingMalloc(size_t cb)
+{
+    if (t_lAllocationsToFailure > 0 && --t_lAllocationsToFailure == 0)
+    {
+        InterlockedIncrement(&g_cFailedAllocations);
+        return NULL;
+    }
+    return g_pfnMalloc(cb);
+}
+
+struct Failer
+{
+    PFN_GET_ERROR_STRING pfnGetErrorString;
+    long lNth;
+    std::string sFailed;  // the text of the call with the failure
+    DWORD dwFailedError;
+    std::string sAfter;   // the text of the next call
+};
+
+DWORD WINAPI FailNth(void* pvFailer)
+{
+    Failer* pFailer = static_cast<Failer*>(pvFailer);
+    t_lAllocationsToFailure = pFailer->lNth;
+    const char* pszText = pFailer->pfnGetErrorString(ERROR_ACCESS_DENIED);
+    pFailer->dwFailedError = GetLastError();
+    t_lAllocationsToFailure = 0;
+    if (pszText) pFailer->sFailed = pszText;
+    pszText = pFailer->pfnGetErrorString(ERROR_ACCESS_DENIED);
+    if (pszText) pFailer->sAfter = pszText;
+    return 0;
+}
+
+TEST(DllExceptions, AllocationFailuresInsideTheDllEndInItsDocumentedResult)
+{
+    HMODULE hDll = LoadLibraryA(DllPath().c_str());
+    ASSERT_TRUE(hDll != NULL) << DllPath() << ": " << GetLastError();
+    const PFN_GET_ERROR_STRING pfnGetErrorString = ExportedFunction<PFN_GET_ERROR_STRING>(hDll, "_Z14GetErrorStringl");
+    ASSERT_TRUE(pfnGetErrorString != NULL);
+    const std::string sExpected = pfnGetErrorString(ERROR_ACCESS_DENIED);
+    ASSERT_FALSE(sExpected.empty());
+    {
+        vxtest::ImportPatch failing(hDll, "msvcrt.dll", "malloc", reinterpret_cast<const void*>(&FailingMalloc));
+        ASSERT_TRUE(failing.Applied());
+        g_pfnMalloc = reinterpret_cast<PFN_MALLOC>(failing.Original());
+        // 1: the thread's text object (no exception); 2: the list that keeps it, when the list
+        // grows, else the text's buffer: thrown by operator new, caught inside the DLL.
+        for (long lNth = 1; lNth <= 6; ++lNth)
+        {
+            Failer failer = {pfnGetErrorString, lNth, std::string(), 0, std::string()};
+            DWORD dwId = 0;
+            const HANDLE hThread = CreateThread(NULL, 0, FailNth, &failer, 0, &dwId);
+            ASSERT_TRUE(hThread != NULL) << lNth;
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 60000)) << lNth;
+            CloseHandle(hThread);
+            if (lNth <= 2) EXPECT_EQ("", failer.sFailed) << lNth;
+            else EXPECT_TRUE(failer.sFailed.empty() || failer.sFailed == sExpected) << lNth << ": " << failer.sFailed;
+            EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), failer.dwFailedError) << lNth;
+            EXPECT_EQ(sExpected, failer.sAfter) << lNth;
+        }
+    }
+    EXPECT_GE(g_cFailedAllocations, 2);
+    FreeLibrary(hDll);
+}
+
 }  // namespace
