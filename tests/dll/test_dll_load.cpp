@@ -251,12 +251,35 @@ DWORD WINAPI Race(void* pvRacer)
     return 0;
 }
 
-TEST(DllRace, FirstCallsFromManyThreadsAtOnce)
+// A freshly loaded DLL and its GetErrorString, whose first call on a thread makes that thread's
+// text under a function-local static.
+class DllWithErrorStrings : public ::testing::Test
 {
-    HMODULE hDll = LoadLibraryA(DllPath().c_str());
-    ASSERT_TRUE(hDll != NULL) << DllPath() << ": " << GetLastError();
-    const PFN_GET_ERROR_STRING pfnGetErrorString = ExportedFunction<PFN_GET_ERROR_STRING>(hDll, "_Z14GetErrorStringl");
-    ASSERT_TRUE(pfnGetErrorString != NULL);
+protected:
+    void SetUp() override
+    {
+        hDll = LoadLibraryA(DllPath().c_str());
+        ASSERT_TRUE(hDll != NULL) << DllPath() << ": " << GetLastError();
+        pfnGetErrorString = ExportedFunction<PFN_GET_ERROR_STRING>(hDll, "_Z14GetErrorStringl");
+        ASSERT_TRUE(pfnGetErrorString != NULL);
+    }
+    void TearDown() override
+    {
+        if (hDll) FreeLibrary(hDll);
+    }
+
+    HMODULE hDll = NULL;
+    PFN_GET_ERROR_STRING pfnGetErrorString = NULL;
+};
+class DllRace : public DllWithErrorStrings
+{
+};
+class DllExceptions : public DllWithErrorStrings
+{
+};
+
+TEST_F(DllRace, FirstCallsFromManyThreadsAtOnce)
+{
     Racer racers[kRacers];
     {
         vxtest::ImportPatch slow(hDll, "kernel32.dll", "TlsAlloc", reinterpret_cast<const void*>(&SlowTlsAlloc));
@@ -284,7 +307,6 @@ TEST(DllRace, FirstCallsFromManyThreadsAtOnce)
         EXPECT_TRUE(racers[i].pszText != NULL) << i;
         EXPECT_EQ(sExpected, racers[i].sText) << i;
     }
-    FreeLibrary(hDll);
 }
 
 // When memory runs out the DLL's own code throws and catches: its runtime's unwinder, the
@@ -328,12 +350,8 @@ DWORD WINAPI FailNth(void* pvFailer)
     return 0;
 }
 
-TEST(DllExceptions, AllocationFailuresInsideTheDllEndInItsDocumentedResult)
+TEST_F(DllExceptions, AllocationFailuresInsideTheDllEndInItsDocumentedResult)
 {
-    HMODULE hDll = LoadLibraryA(DllPath().c_str());
-    ASSERT_TRUE(hDll != NULL) << DllPath() << ": " << GetLastError();
-    const PFN_GET_ERROR_STRING pfnGetErrorString = ExportedFunction<PFN_GET_ERROR_STRING>(hDll, "_Z14GetErrorStringl");
-    ASSERT_TRUE(pfnGetErrorString != NULL);
     const std::string sExpected = pfnGetErrorString(ERROR_ACCESS_DENIED);
     ASSERT_FALSE(sExpected.empty());
     {
@@ -357,7 +375,6 @@ TEST(DllExceptions, AllocationFailuresInsideTheDllEndInItsDocumentedResult)
         }
     }
     EXPECT_GE(g_cFailedAllocations, 2);
-    FreeLibrary(hDll);
 }
 
 }  // namespace
