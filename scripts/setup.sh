@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake googletest make
           chromium  # the log viewer's report is opened in a headless browser
-          g++ libgmp-dev libmpfr-dev libmpc-dev bzip2 xz-utils patch)  # the runtime's build (runtime.sh)
+          g++ libgmp-dev libmpfr-dev libmpc-dev bzip2 xz-utils patch file)  # the runtime's build (runtime.sh)
 
 missing=()
 for p in "${packages[@]}"; do
