@@ -6,7 +6,7 @@ if(MINGW)
 endif()
 
 # What every shipped image gets, the tools' in their own CMakeLists: the start-up without a TLS
-# directory (runtime/), a build id, and after the link its debug information and symbol table
+# directory (runtime/; a DLL's thread detach too), a build id, and after the link its debug information and symbol table
 # moved into <file>.debug beside it, which debuggers match to the image by that id. The image
 # keeps what the loader reads, its section names within the eight characters of the PE format.
 function(vx_ship_image image)
@@ -14,6 +14,10 @@ function(vx_ship_image image)
     return()
   endif()
   target_sources(${image} PRIVATE ${CMAKE_SOURCE_DIR}/runtime/image_startup.cpp)
+  get_target_property(type ${image} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    target_sources(${image} PRIVATE ${CMAKE_SOURCE_DIR}/runtime/dll_main.cpp)
+  endif()
   target_link_options(${image} PRIVATE -Wl,--build-id)
   add_custom_command(TARGET ${image} POST_BUILD
     COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${image}> $<TARGET_FILE:${image}>.debug
@@ -38,9 +42,6 @@ set_target_properties(vxinfra_dll PROPERTIES OUTPUT_NAME vxinfra14 PREFIX "" EXP
   LINKER_LANGUAGE CXX)
 target_link_libraries(vxinfra_dll PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,vxinfra>")
 vx_ship_image(vxinfra_dll)
-if(MINGW)
-  target_sources(vxinfra_dll PRIVATE runtime/dll_main.cpp)
-endif()
 # Consumers compile the headers' import side: no VXINFRA_BUILDING for them.
 target_include_directories(vxinfra_dll INTERFACE $<INSTALL_INTERFACE:include>)
 

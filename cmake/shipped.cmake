@@ -6,9 +6,6 @@
 #   shipped-i686/   in a 64-bit tree, the 32-bit product: what the import check reads
 include(ExternalProject)
 
-# Handed to the 32-bit product trees (cmake/runtime.cmake).
-set(VX_RUNTIME_DIR "" CACHE PATH "The runtime libraries built for i486 by scripts/runtime.sh")
-
 function(vx_product_tree name arch dir)
   set(tools)
   foreach(tool IN LISTS VX_SHIPPED_TOOLS)

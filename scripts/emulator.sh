@@ -27,6 +27,23 @@ vx_debian_archive() {
     echo "$uri"
 }
 
+# vx_apt_private WORK LINE...: apt lists of the scripts' own in WORK/apt, made from the given
+# sources.list lines and updated. The machine's sources, lists and packages stay as they are.
+vx_apt_private() {
+    local work=$1; shift
+    mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" &&
+    printf '%s\n' "$@" >"$work/apt/sources.list" &&
+    vx_apt_get "$work" update >/dev/null
+}
+
+# vx_apt_get WORK ARGS...: apt-get over the lists that vx_apt_private made in WORK.
+vx_apt_get() {
+    local work=$1; shift
+    apt-get -q -o APT::Sandbox::User=root -o Dir::Etc::SourceList="$work/apt/sources.list" \
+        -o Dir::Etc::SourceParts=/nonexistent -o Dir::State::Lists="$work/apt/lists" \
+        -o Dir::Cache="$work/apt/cache" -o Dir::State::Status=/dev/null "$@"
+}
+
 # Prints the path of a working qemu-i386, fetching it first when the cache has none.
 vx_emulator() {
     local cache suite=trixie package=qemu-user
@@ -39,12 +56,8 @@ vx_emulator() {
     local work archive
     work=$(mktemp -d)
     archive=$(vx_debian_archive) || { rm -rf "$work"; return 1; }
-    mkdir -p "$work/lists/partial" "$work/cache/archives/partial"
-    echo "deb $archive $suite main" >"$work/sources.list"
-    local apt_options=(-q -o APT::Sandbox::User=root -o Dir::Etc::SourceList="$work/sources.list"
-                       -o Dir::Etc::SourceParts=/nonexistent -o Dir::State::Lists="$work/lists"
-                       -o Dir::Cache="$work/cache" -o Dir::State::Status=/dev/null)
-    if ! (cd "$work" && apt-get "${apt_options[@]}" update >/dev/null && apt-get "${apt_options[@]}" download "$package" >/dev/null); then
+    if ! (cd "$work" && vx_apt_private "$work" "deb $archive $suite main" &&
+          vx_apt_get "$work" download "$package" >/dev/null); then
         echo "emulator: could not fetch $package from $archive ($suite)" >&2
         rm -rf "$work"; return 1
     fi

@@ -16,10 +16,6 @@ vx_runtime_gcc_version=12.2.0-14+deb12u1   # gcc-12-source: the cross compilers'
 vx_runtime_mingw_version=10.0.0-3          # mingw-w64: the installed CRT's version
 vx_runtime_flags="-g -O2 -march=i486"
 
-# The files a link takes from the runtime; the product's link finds them here first (-B).
-vx_runtime_files=(crt2.o dllcrt2.o crtbegin.o crtend.o libgcc.a libgcc_eh.a libstdc++.a libsupc++.a
-                  libmingw32.a libmingwex.a libmsvcrt.a libmoldname.a)
-
 vx_runtime_recipe_digest() {
     cat "$here/runtime.sh" "$root"/runtime/patches/*.patch | sha256sum | cut -c1-10
 }
@@ -28,7 +24,7 @@ vx_runtime_dir_name() {
     echo "$(vx_cache_dir)/runtime-i486-gcc-$vx_runtime_gcc_version-mingw-w64-$vx_runtime_mingw_version-$(vx_runtime_recipe_digest)"
 }
 
-# Prints the runtime folder (its lib/ holds vx_runtime_files), building it first when missing.
+# Prints the runtime folder, building it first when missing.
 vx_runtime() {
     local dir
     dir=$(vx_runtime_dir_name)
@@ -60,15 +56,11 @@ vx_runtime_fetch() {  # work
     local work=$1 archive suite
     archive=$(vx_debian_archive) || return 1
     suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
-    mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
-    printf 'deb %s %s main\ndeb-src %s %s main\n' "$archive" "$suite" "$archive" "$suite" >"$work/apt/sources.list"
-    local apt_options=(-q -o APT::Sandbox::User=root -o Dir::Etc::SourceList="$work/apt/sources.list"
-                       -o Dir::Etc::SourceParts=/nonexistent -o Dir::State::Lists="$work/apt/lists"
-                       -o Dir::Cache="$work/apt/cache" -o Dir::State::Status=/dev/null)
+    mkdir -p "$work/src"
     (cd "$work/src" &&
-        apt-get "${apt_options[@]}" update >/dev/null &&
-        apt-get "${apt_options[@]}" download "gcc-12-source=$vx_runtime_gcc_version" >/dev/null &&
-        apt-get "${apt_options[@]}" source --download-only "mingw-w64=$vx_runtime_mingw_version" >/dev/null) || {
+        vx_apt_private "$work" "deb $archive $suite main" "deb-src $archive $suite main" &&
+        vx_apt_get "$work" download "gcc-12-source=$vx_runtime_gcc_version" >/dev/null &&
+        vx_apt_get "$work" source --download-only "mingw-w64=$vx_runtime_mingw_version" >/dev/null) || {
         echo "runtime: could not fetch gcc-12-source $vx_runtime_gcc_version or mingw-w64 $vx_runtime_mingw_version from $archive ($suite)" >&2
         return 1
     }
@@ -151,12 +143,11 @@ vx_runtime_install() {  # work target
     local tmp="$target.tmp"
     rm -rf "$tmp"; mkdir -p "$tmp/lib"
     local g="$work/gcc-build/i686-w64-mingw32"
+    # The files a link takes from the runtime; the product's link finds them here first (-B).
     cp "$g"/libgcc/{crtbegin.o,crtend.o,libgcc.a,libgcc_eh.a} "$g/libstdc++-v3/src/.libs/libstdc++.a" \
        "$g/libstdc++-v3/libsupc++/.libs/libsupc++.a" \
        "$work"/crt-build/lib32/{crt2.o,dllcrt2.o,libmingw32.a,libmingwex.a,libmsvcrt.a,libmoldname.a} \
-       "$tmp/lib/" || return 1
-    local f
-    for f in "${vx_runtime_files[@]}"; do [ -f "$tmp/lib/$f" ] || { echo "runtime: $f was not built" >&2; return 1; }; done
+       "$tmp/lib/" || { echo "runtime: a library was not built" >&2; return 1; }
     {
         echo "gcc-12-source $vx_runtime_gcc_version (libgcc, libstdc++), mingw-w64 $vx_runtime_mingw_version (CRT)"
         echo "built with $(i686-w64-mingw32-gcc-win32 --version | head -n 1), flags: $vx_runtime_flags"
