@@ -114,14 +114,17 @@ vx_runtime_libstdcxx() {  # work
     mkdir -p "$work/gcc-build/i686-w64-mingw32/libstdc++-v3" && cd "$work/gcc-build/i686-w64-mingw32/libstdc++-v3" || return 1
     # The options of Debian's cross compilers (i686-w64-mingw32-g++-win32 -v), static only.
     # -nostdinc++: configure must see the C library's headers, as in a whole gcc build, not the
-    # installed compiler's C++ wrappers of them.
+    # installed compiler's C++ wrappers of them. No RDRAND or RDSEED source for random_device:
+    # its readers and their CPUID probes are code a 486 lacks, and random_device, which the
+    # string instantiations bring into every image, then draws from rand_s alone.
     "$work/gcc/libstdc++-v3/configure" --srcdir="$work/gcc/libstdc++-v3" --host=i686-w64-mingw32 \
         --build="$(gcc -dumpmachine)" --target=i686-w64-mingw32 --disable-multilib \
         --enable-threads=win32 --disable-sjlj-exceptions --enable-fully-dynamic-string \
         --enable-libstdcxx-time=yes --enable-libstdcxx-filesystem-ts=yes \
         --enable-version-specific-runtime-libs --disable-shared --enable-static --disable-nls \
         --disable-libstdcxx-pch CC=i686-w64-mingw32-gcc-win32 CXX="i686-w64-mingw32-g++-win32 -nostdinc++" \
-        CFLAGS="$vx_runtime_flags" CXXFLAGS="$vx_runtime_flags" >configure.log 2>&1 &&
+        CFLAGS="$vx_runtime_flags" CXXFLAGS="$vx_runtime_flags" ac_cv_x86_rdrand=no ac_cv_x86_rdseed=no \
+        >configure.log 2>&1 &&
     make -j"$(nproc)" >make.log 2>&1
 }
 

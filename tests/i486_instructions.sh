@@ -37,22 +37,11 @@ symbols() {  # file
     "$nm" -n "$debug"
 }
 
-# Allowed only where the function asks the processor first: "<symbol> <instruction>" pairs, the
-# symbol as the check prints it before demangling. libstdc++'s random_device comes in with its
-# string instantiations; nothing of the product makes one.
-# random_device::_M_init: each CPUID follows cpuid.h's test whether EFLAGS' ID bit can be
-# toggled, which a 486 without CPUID fails.
-allowed="__ZNSt13random_device7_M_initERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE cpuid"
-# Its readers run only once CPUID has reported RDRAND or RDSEED, and every processor with
-# RDRAND has CMOV.
-allowed+=" __ZNSt12_GLOBAL__N_112__x86_rdrandEPv rdrand __ZNSt12_GLOBAL__N_112__x86_rdrandEPv cmovb"
-allowed+=" __ZNSt12_GLOBAL__N_112__x86_rdseedEPv rdseed __ZNSt12_GLOBAL__N_119__x86_rdseed_rdrandEPv rdseed"
-
 check() {  # file name
     local file=$1 name=$2 syms
     syms=$(mktemp)
     symbols "$file" >"$syms" || { rm -f "$syms"; return 2; }
-    "$objdump" -d --no-show-raw-insn "$file" | awk -v file="$name" -v allowed="$allowed" '
+    "$objdump" -d --no-show-raw-insn "$file" | awk -v file="$name" '
     function pad(a) { while (length(a) < 8) a = "0" a; return a }
     # The nearest symbol at or before address a.
     function owner(a,   lo, hi, mid) {
@@ -64,8 +53,6 @@ check() {  # file name
     BEGIN {
         split("lock rep repz repe repnz repne data16 data32 addr16 addr32 cs ds es ss fs gs notrack bnd xacquire xrelease", p, " ")
         for (i in p) prefix[p[i]] = 1
-        n = split(allowed, al, " ")
-        for (i = 1; i < n; i += 2) allow[al[i] " " al[i + 1]] = 1
     }
     # nm -n: text symbols by address. A function in a section of its own may be named only by
     # that section (.text$<symbol>); a real name at the same address wins. C names lose the
@@ -105,7 +92,6 @@ check() {  # file name
         else if (m == "(bad)") why = "not decodable"
         if (why == "") next
         f = owner(a)
-        if ((f " " m) in allow) next
         ++found
         printf "%s: 0x%s in %s: %s%s (%s)\n", file, a, f, m, (ops == "" ? "" : " " ops), why
     }
